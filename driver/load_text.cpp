@@ -1,0 +1,64 @@
+#include "driver/load_text.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+#include <array>
+#include <cerrno>
+#include <new>
+
+namespace tagweave {
+
+void line_end_folder::append(std::string& text, std::string_view chunk) {
+  std::size_t kept = text.size();
+  text.resize(kept + chunk.size());
+  char* out = text.data();
+  for (char c : chunk) {
+    int byte = static_cast<unsigned char>(c);
+    // A dropped byte still counts as the last one read.
+    bool repeated_line_end = byte == previous_ && (c == '\n' || c == '\r');
+    previous_ = byte;
+    if (repeated_line_end || c == '\0') continue;
+    out[kept++] = c;
+  }
+  text.resize(kept);
+}
+
+namespace {
+
+/// Reserves room for a regular file's whole contents up front.
+void reserve_for(int fd, std::string& text) {
+  struct stat info {};
+  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+    text.reserve(static_cast<std::size_t>(info.st_size));
+  }
+}
+
+}  // namespace
+
+loaded_text load_text(int fd) {
+  loaded_text result;
+  try {
+    reserve_for(fd, result.text);
+    line_end_folder folder;
+    std::array<char, 64 * 1024> chunk;
+    for (;;) {
+      ssize_t got = ::read(fd, chunk.data(), chunk.size());
+      if (got == 0) break;
+      if (got < 0) {
+        if (errno == EINTR) continue;
+        result.status = load_status::read_error;
+        break;
+      }
+      folder.append(
+          result.text,
+          std::string_view(chunk.data(), static_cast<std::size_t>(got)));
+    }
+  } catch (const std::bad_alloc&) {
+    result.text.clear();
+    result.text.shrink_to_fit();
+    result.status = load_status::out_of_memory;
+  }
+  return result;
+}
+
+}  // namespace tagweave

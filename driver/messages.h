@@ -1,0 +1,32 @@
+// Every message the converter writes to standard error, in one place. Each
+// is written followed by a line break.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tagweave::messages {
+
+inline std::string cant_open_for_reading(std::string_view name) {
+  return "can't open file " + std::string(name) + " for reading.";
+}
+inline std::string cant_open_for_writing(std::string_view name) {
+  return "can't open file " + std::string(name) + " for writing.";
+}
+inline std::string cant_read_file(std::string_view name) {
+  return "can't read file " + std::string(name) + ".";
+}
+inline std::string cant_write_file(std::string_view name) {
+  return "can't write file " + std::string(name) + ".";
+}
+inline constexpr std::string_view cant_read_stdin =
+    "can't read standard input.";
+inline constexpr std::string_view cant_write_stdout =
+    "can't write standard output.";
+inline constexpr std::string_view bad_mark = "error parsing mark, bailing out";
+/// Preceded by an empty line: the body was cut short at a stray end tag.
+inline constexpr std::string_view abnormal_exit = "\n!Abnormal exit";
+inline constexpr std::string_view no_memory = "cannot allocate memory";
+inline constexpr std::string_view no_memory_loading = "realloc() failed.";
+
+}  // namespace tagweave::messages

@@ -1,0 +1,23 @@
+#include "html/mark_up.h"
+
+#include "html/char_class.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace tagweave {
+
+bool is_blank_run(std::string_view text) {
+  return std::all_of(text.begin(), text.end(),
+                     [](char c) { return is_html_blank(c); });
+}
+
+bool append_mark(mark_list& marks, mark_up&& rec, bool keep_blanks) {
+  if (!keep_blanks && rec.is_text_run() && is_blank_run(rec.text)) {
+    return false;
+  }
+  marks.push_back(std::move(rec));
+  return true;
+}
+
+}  // namespace tagweave

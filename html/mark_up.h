@@ -1,0 +1,78 @@
+// The record for one piece of a document between reading and writing: a run
+// of text or one tag. A document is the list of these records in document
+// order; the splitter builds it, the renderer and the dump walk it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tagweave {
+
+/// What a record stands for. The values are part of the dump's output.
+enum mark_kind : std::uint32_t {
+  M_NONE = 1,  ///< a text run
+  M_TITLE,
+  M_HEADER_1,
+  M_HEADER_2,
+  M_HEADER_3,
+  M_HEADER_4,
+  M_HEADER_5,
+  M_HEADER_6,
+  M_ANCHOR,
+  M_PARAGRAPH,
+  M_ADDRESS,
+  M_PLAIN_TEXT,
+  M_UNUM_LIST,
+  M_LIST_ITEM,
+  M_DESC_LIST,
+  M_DESC_TITLE,
+  M_DESC_TEXT,
+  M_PREFORMATTED,
+  M_PLAIN_REST,
+  M_LISTING_TEXT,
+  M_INDEX,
+  M_MENU,
+  M_DIRECTORY,
+  M_IMAGE,
+  M_NUM_LIST,
+  M_EMPHASIS,
+  M_TELETYPE,
+  M_BOLD,
+  M_ITALIC,
+  M_UNDERLINE,
+  M_STRONG,
+  M_CODE,
+  M_SAMPLE,
+  M_KEYBOARD,
+  M_VARIABLE,
+  M_DEFINITION,
+  M_CITATION,
+  M_UNKNOWN,  ///< a tag whose name is not in the tag table
+};
+
+/// One text run or one tag. A text run has kind M_NONE and holds its
+/// (decoded) characters; a tag holds its text between '<' and '>', attributes
+/// included, which nothing downstream interprets.
+struct mark_up {
+  mark_kind kind = M_NONE;
+  bool is_end = false;  ///< an end tag: its text begins with '/'
+  std::string text;     ///< run text, or the start or end tag's text
+
+  bool is_text_run() const { return kind == M_NONE; }
+};
+
+/// A whole document in order. Each record owns its strings; nothing points
+/// into the loaded text, so that can be released independently.
+using mark_list = std::vector<mark_up>;
+
+/// True when `text` holds only tabs, line feeds and spaces (or nothing).
+bool is_blank_run(std::string_view text);
+
+/// Appends `rec` to `marks`, except a text run made only of blanks when
+/// `keep_blanks` is false: such runs carry nothing outside preformatted text.
+/// Returns whether the record was appended.
+bool append_mark(mark_list& marks, mark_up&& rec, bool keep_blanks);
+
+}  // namespace tagweave

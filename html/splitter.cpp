@@ -1,0 +1,209 @@
+#include "html/splitter.h"
+
+#include "html/char_class.h"
+#include "html/char_refs.h"
+#include "html/tag_reader.h"
+
+#include <string>
+#include <utility>
+
+namespace tagweave {
+namespace {
+
+constexpr std::size_t npos = std::string_view::npos;
+
+/// How the run after the last tag ends.
+enum class run_mode {
+  ordinary,  ///< at the next place where a tag may begin
+  raw,       ///< at the next end tag of an example or listing
+  rest,      ///< at the end of the text
+};
+
+bool is_raw_kind(mark_kind kind) {
+  return kind == M_PLAIN_TEXT || kind == M_LISTING_TEXT;
+}
+
+/// A '<' that the end-tag search looks at: followed by a letter, or by '/'
+/// and a letter. Comments are no candidates there.
+bool is_end_search_candidate(std::string_view text, std::size_t lt) {
+  if (lt + 1 >= text.size()) return false;
+  if (is_ascii_letter(text[lt + 1])) return true;
+  return text[lt + 1] == '/' && lt + 2 < text.size() &&
+         is_ascii_letter(text[lt + 2]);
+}
+
+/// Finds where example and listing content ends. Every candidate '<' is
+/// identified as a tag would be, but the search resumes right after that
+/// '<' rather than after the tag's '>', so a candidate whose text reaches
+/// over the closing tag does not hide it. To stay linear it never copies a
+/// candidate's text: it decodes only as much as can hold a tag name, and
+/// keeps two cursors that only move forward, the next '>' and the last ';'
+/// before it (which tells open references from terminated ones).
+class end_tag_search {
+ public:
+  explicit end_tag_search(std::string_view text) : text_(text) {}
+
+  /// The position of the closing tag's '<' at or after `from`, or the end of
+  /// the text when the content is never closed.
+  std::size_t find_from(std::size_t from) {
+    for (std::size_t lt = text_.find('<', from); lt != npos;
+         lt = text_.find('<', lt + 1)) {
+      if (is_end_search_candidate(text_, lt) && closes_raw_content(lt)) {
+        return lt;
+      }
+    }
+    return text_.size();
+  }
+
+ private:
+  bool closes_raw_content(std::size_t lt) {
+    std::size_t close = next_close(lt);
+    if (close == npos) return false;  // unterminated: the '<' is text
+    tag_identity tag = identify_tag(decoded_name_prefix(lt, close));
+    return tag.is_end && is_raw_kind(tag.kind);
+  }
+
+  std::size_t next_close(std::size_t lt) {
+    if (no_more_closes_) return npos;
+    if (close_ <= lt) {
+      close_ = text_.find('>', lt + 1);
+      if (close_ == npos) {
+        no_more_closes_ = true;
+        return npos;
+      }
+      sweep_semicolons_to(close_);
+    }
+    return close_;
+  }
+
+  void sweep_semicolons_to(std::size_t end) {
+    if (end <= swept_) return;
+    std::size_t found = text_.substr(swept_, end - swept_).rfind(';');
+    if (found != npos) last_semicolon_ = swept_ + found;
+    swept_ = end;
+  }
+
+  /// The tag text from after `lt`, decoded up to the end of its name or
+  /// until it is too long to be any name in the tag table.
+  std::string decoded_name_prefix(std::size_t lt, std::size_t close) {
+    std::string_view tag = text_.substr(0, close);
+    std::string prefix;
+    std::size_t pos = lt + 1;
+    while (pos < close && prefix.size() < longest_tag_name + 2) {
+      char c = tag[pos++];
+      if (c == '&' && is_reference_start(tag, pos - 1)) {
+        bool terminated = last_semicolon_ != npos && last_semicolon_ >= pos;
+        if (auto ref = decode_reference(tag, pos - 1, terminated)) {
+          c = ref->byte;
+          pos = ref->resume;
+        }
+      }
+      prefix.push_back(c);
+      if (is_c_space(c)) break;
+    }
+    return prefix;
+  }
+
+  std::string_view text_;
+  std::size_t close_ = 0;
+  bool no_more_closes_ = false;
+  std::size_t swept_ = 0;
+  std::size_t last_semicolon_ = npos;
+};
+
+/// The working state of one split: where the scan stands, the list so far,
+/// and what the last tag asked for.
+class splitter {
+ public:
+  explicit splitter(std::string_view source)
+      : text_(source), end_search_(source) {}
+
+  split_result run() {
+    while (pos_ < text_.size()) {
+      if (mode_ == run_mode::rest) {
+        append_run(std::string(text_.substr(pos_)));
+        break;
+      }
+      std::size_t run_end = mode_ == run_mode::raw
+                                ? end_search_.find_from(pos_)
+                                : find_ordinary_run_end(pos_);
+      if (run_end > pos_) append_decoded_run(pos_, run_end);
+      if (run_end == text_.size()) break;
+      if (!take_tag(run_end)) {
+        result_.status = split_status::unterminated_tag;
+        break;
+      }
+    }
+    return std::move(result_);
+  }
+
+ private:
+  std::size_t find_ordinary_run_end(std::size_t from) const {
+    for (std::size_t lt = text_.find('<', from); lt != npos;
+         lt = text_.find('<', lt + 1)) {
+      if (may_begin_tag(text_, lt)) return lt;
+    }
+    return text_.size();
+  }
+
+  void append_run(std::string&& text) {
+    append_mark(result_.marks, mark_up{M_NONE, false, std::move(text)},
+                keep_blanks_);
+  }
+
+  void append_decoded_run(std::size_t begin, std::size_t end) {
+    std::string run(text_.substr(begin, end - begin));
+    decode_entities(run);
+    append_run(std::move(run));
+  }
+
+  /// Reads the tag at `lt` and lets it take effect. False when it is never
+  /// closed.
+  bool take_tag(std::size_t lt) {
+    tag_read tag = read_tag(text_, lt);
+    if (tag.status != tag_status::read) return false;
+    pos_ = tag.end + 1;
+    apply_tag_effect(tag.mark);
+    append_mark(result_.marks, std::move(tag.mark), keep_blanks_);
+    return true;
+  }
+
+  void apply_tag_effect(const mark_up& tag) {
+    mode_ = run_mode::ordinary;
+    if (tag.kind == M_PREFORMATTED) keep_blanks_ = !tag.is_end;
+    if (tag.is_end) return;
+    switch (tag.kind) {
+      case M_PLAIN_TEXT:
+      case M_LISTING_TEXT: mode_ = run_mode::raw; break;
+      case M_PLAIN_REST: mode_ = run_mode::rest; break;
+      case M_PREFORMATTED: break;
+      default: return;
+    }
+    // These four start tags swallow one line feed right after their '>'.
+    if (pos_ < text_.size() && text_[pos_] == '\n') ++pos_;
+  }
+
+  std::string_view text_;
+  end_tag_search end_search_;
+  std::size_t pos_ = 0;
+  bool keep_blanks_ = false;
+  run_mode mode_ = run_mode::ordinary;
+  split_result result_;
+};
+
+}  // namespace
+
+bool may_begin_tag(std::string_view text, std::size_t position) {
+  std::size_t after = position + 1;
+  if (after >= text.size()) return false;
+  char next = text[after];
+  if (is_ascii_letter(next) || next == '!') return true;
+  return next == '/' && after + 1 < text.size() &&
+         is_ascii_letter(text[after + 1]);
+}
+
+split_result split_document(std::string_view source) {
+  return splitter(source).run();
+}
+
+}  // namespace tagweave

@@ -1,0 +1,30 @@
+// Splitting a loaded document into its list of text runs and tags. Example
+// and listing content is taken raw up to its end tag, plain-text content to
+// the end of the input, and preformatted content keeps its blank runs.
+#pragma once
+
+#include "html/mark_up.h"
+
+#include <string_view>
+
+namespace tagweave {
+
+enum class split_status {
+  complete,
+  unterminated_tag,  ///< a '<' that may begin a tag was never closed
+};
+
+struct split_result {
+  mark_list marks;  ///< everything read, up to a failure
+  split_status status = split_status::complete;
+};
+
+/// Splits `source` into mark-up records. Linear in the size of the text,
+/// whatever the text.
+split_result split_document(std::string_view source);
+
+/// True when a tag may begin at `position` (which holds '<'): a letter, a
+/// '/' and a letter, or '!' follows. Any other '<' is text.
+bool may_begin_tag(std::string_view text, std::size_t position);
+
+}  // namespace tagweave

@@ -1,0 +1,64 @@
+#include "latex/frame.h"
+
+#include "latex/escape.h"
+
+namespace tagweave {
+namespace {
+
+void write_line(byte_sink& dest, std::string_view line) {
+  dest.write(line);
+  dest.put('\n');
+}
+
+/// "\title{...}" and friends: the command, the escaped argument, "}".
+void write_escaped_command(byte_sink& dest, std::string_view command,
+                           std::string_view argument) {
+  dest.write(command);
+  write_escaped(dest, argument);
+  write_line(dest, "}");
+}
+
+void write_title_block(byte_sink& dest, const RunOptions& options) {
+  if (options.have_title) {
+    write_escaped_command(dest, "\\title{", options.title_text);
+  }
+  if (options.have_author) {
+    write_escaped_command(dest, "\\author{", options.author_text);
+  } else if (options.have_title) {
+    write_line(dest, "\\author{}");
+  }
+  if (options.have_author || options.have_title) {
+    write_line(dest, "\\maketitle");
+    if (options.page_break) write_line(dest, "\\newpage");
+  }
+}
+
+}  // namespace
+
+void write_frame_preamble(byte_sink& dest, const RunOptions& options) {
+  write_line(dest,
+             "% This file was converted from HTML to LaTeX with Quenby's");
+  write_line(dest, "% tagweave program");
+  dest.write("% Version ");
+  write_line(dest, tagweave_version);
+  if (options.have_style) {
+    dest.write("\\documentstyle");
+    write_line(dest, options.style_options);
+  } else {
+    write_line(dest, "\\documentstyle{article}");
+  }
+  write_line(dest, "\\begin{document}");
+  if (options.have_header) dest.write(options.header_text);
+  write_title_block(dest, options);
+  if (options.want_toc) {
+    write_line(dest, "\\tableofcontents ");
+    if (options.page_break) write_line(dest, "\\newpage");
+  }
+}
+
+void write_frame_closing(byte_sink& dest, const RunOptions& options) {
+  if (options.have_footer) dest.write(options.footer_text);
+  write_line(dest, "\\end{document}");
+}
+
+}  // namespace tagweave

@@ -1,0 +1,125 @@
+#include "latex/renderer.h"
+
+#include "latex/escape.h"
+
+#include <string_view>
+#include <vector>
+
+namespace tagweave {
+namespace {
+
+/// What a tag record writes: its start and end text, and, for the five
+/// nesting kinds, the state its nested walk starts in.
+struct fragment {
+  std::string_view start;
+  std::string_view end;
+  render_state nested_state = render_state{};  // zero: does not nest
+};
+
+fragment fragment_of(mark_kind kind) {
+  switch (kind) {
+    case M_PARAGRAPH: return {"\\par ", "\\par "};
+    case M_UNUM_LIST:
+    case M_MENU: return {"\\begin{itemize}", "\\end{itemize}", S_LIST};
+    case M_NUM_LIST: return {"\\begin{enumerate}", "\\end{enumerate}", S_LIST};
+    case M_DESC_LIST:
+      return {"\\begin{description}", "\\end{description}", S_DESC_LIST};
+    case M_LISTING_TEXT:
+      return {"\\begin{verbatim}", "\\end{verbatim}", S_VERBATIM};
+    case M_LIST_ITEM: return {"\\item ", "\\item "};
+    case M_DESC_TITLE: return {"\\item[", "\\item["};
+    case M_DESC_TEXT: return {"]", "]"};
+    case M_EMPHASIS:
+    case M_ITALIC:
+    case M_VARIABLE: return {"{\\it ", "}"};
+    case M_TELETYPE:
+    case M_SAMPLE: return {"{\\tt ", "}"};
+    case M_BOLD:
+    case M_STRONG: return {"{\\bf ", "}"};
+    case M_UNDERLINE: return {"\\underline{", "}"};
+    case M_KEYBOARD: return {"{\\tt\\bf ", "}"};
+    case M_DEFINITION: return {"{\\bf\\it ", "}"};
+    case M_CITATION: return {"{\\sc ", "}"};
+    default: return {};  // writes nothing of its own
+  }
+}
+
+/// The sectioning command of a heading kind, or the empty view.
+std::string_view heading_command(mark_kind kind) {
+  switch (kind) {
+    case M_HEADER_1: return "\\section";
+    case M_HEADER_2: return "\\subsection";
+    case M_HEADER_3: return "\\subsubsection";
+    case M_HEADER_4: return "\\paragraph";
+    case M_HEADER_5:
+    case M_HEADER_6: return "\\subparagraph";
+    default: return {};
+  }
+}
+
+void write_text_run(byte_sink& dest, std::string_view text,
+                    render_state state) {
+  if (state == S_TITLE) return;
+  if (state == S_VERBATIM) {
+    dest.write(text);
+  } else {
+    write_escaped(dest, text);
+  }
+}
+
+/// A heading writes its command (starred unless headings are numbered) and
+/// an opening brace; its end writes the closing brace.
+void write_heading(byte_sink& dest, const mark_up& mark,
+                   std::string_view command, render_state& state,
+                   const RunOptions& options) {
+  if (mark.is_end) {
+    dest.put('}');
+    state = S_NORMAL;
+    return;
+  }
+  dest.write(command);
+  dest.write(options.section_star);
+  dest.put('{');
+  state = S_HEADER;
+}
+
+}  // namespace
+
+const mark_up* render_marks(byte_sink& dest, const mark_list& marks,
+                            render_state& state_cell,
+                            const RunOptions& options) {
+  render_state state = state_cell;
+  // The states of the walks that the open lists interrupted, innermost last.
+  std::vector<render_state> outer_states;
+  for (const mark_up& mark : marks) {
+    if (mark.is_text_run()) {
+      write_text_run(dest, mark.text, state);
+      continue;
+    }
+    if (mark.kind == M_TITLE) {
+      state = mark.is_end ? S_NORMAL : S_TITLE;
+      continue;
+    }
+    if (std::string_view command = heading_command(mark.kind);
+        !command.empty()) {
+      write_heading(dest, mark, command, state, options);
+      continue;
+    }
+    fragment text = fragment_of(mark.kind);
+    dest.write(mark.is_end ? text.end : text.start);
+    if (text.nested_state == render_state{}) continue;
+    if (!mark.is_end) {
+      outer_states.push_back(state);
+      state = text.nested_state;
+    } else if (outer_states.empty()) {
+      return &mark;  // closes nothing: the walk ends here
+    } else {
+      state = outer_states.back();
+      outer_states.pop_back();
+    }
+  }
+  state_cell = state;
+  return nullptr;
+}
+
+}  // namespace tagweave

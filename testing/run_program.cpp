@@ -1,0 +1,139 @@
+#include "testing/run_program.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace tagweave::testing {
+namespace {
+
+void check(bool ok, const char* what) {
+  if (!ok) throw std::runtime_error(std::string(what) + " failed");
+}
+
+/// Feeds `input` to `in_fd` while draining `out_fd` and `err_fd`, so that a
+/// program with much output cannot block the test.
+void pump(std::string_view input, int in_fd, int out_fd, int err_fd,
+          program_run& run) {
+  std::size_t fed = 0;
+  if (input.empty()) {
+    ::close(in_fd);
+    in_fd = -1;
+  }
+  while (out_fd >= 0 || err_fd >= 0 || in_fd >= 0) {
+    pollfd fds[3] = {
+        {out_fd, POLLIN, 0}, {err_fd, POLLIN, 0}, {in_fd, POLLOUT, 0}};
+    check(::poll(fds, 3, -1) >= 0 || errno == EINTR, "poll");
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+      char buffer[65536];
+      ssize_t got = ::read(fds[i].fd, buffer, sizeof buffer);
+      if (got <= 0) {
+        ::close(fds[i].fd);
+        (i == 0 ? out_fd : err_fd) = -1;
+      } else {
+        (i == 0 ? run.out : run.err)
+            .append(buffer, static_cast<std::size_t>(got));
+      }
+    }
+    if (in_fd >= 0 && fds[2].revents != 0) {
+      ssize_t put = ::write(in_fd, input.data() + fed, input.size() - fed);
+      if (put > 0) fed += static_cast<std::size_t>(put);
+      if (put < 0 || fed == input.size()) {
+        ::close(in_fd);
+        in_fd = -1;
+      }
+    }
+  }
+}
+
+}  // namespace
+
+program_run run_program(const program_call& call) {
+  int in_pipe[2], out_pipe[2], err_pipe[2];
+  check(::pipe2(in_pipe, O_CLOEXEC) == 0 && ::pipe2(out_pipe, O_CLOEXEC) == 0 &&
+            ::pipe2(err_pipe, O_CLOEXEC) == 0,
+        "pipe");
+  std::vector<std::string> words;
+  words.push_back(call.argv0.empty() ? call.program : call.argv0);
+  words.insert(words.end(), call.args.begin(), call.args.end());
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
+
+  pid_t pid = ::fork();
+  check(pid >= 0, "fork");
+  if (pid == 0) {
+    ::dup2(in_pipe[0], 0);
+    ::dup2(err_pipe[1], 2);
+    if (call.stdout_path.empty()) {
+      ::dup2(out_pipe[1], 1);
+    } else {
+      int fd =
+          ::open(call.stdout_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+      if (fd < 0) ::_exit(126);
+      ::dup2(fd, 1);
+    }
+    if (!call.directory.empty() && ::chdir(call.directory.c_str()) != 0) {
+      ::_exit(126);
+    }
+    ::execv(call.program.c_str(), argv.data());
+    ::_exit(127);
+  }
+  ::close(in_pipe[0]);
+  ::close(out_pipe[1]);
+  ::close(err_pipe[1]);
+  program_run run;
+  pump(call.input, in_pipe[1], out_pipe[0], err_pipe[0], run);
+  int wait_status = 0;
+  while (::waitpid(pid, &wait_status, 0) < 0 && errno == EINTR) {
+  }
+  run.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1;
+  return run;
+}
+
+temp_dir::temp_dir() {
+  std::string pattern =
+      (std::filesystem::temp_directory_path() / "tagweave-test-XXXXXX")
+          .string();
+  check(::mkdtemp(pattern.data()) != nullptr, "mkdtemp");
+  path_ = pattern;
+}
+
+temp_dir::~temp_dir() {
+  std::error_code ignored;
+  // Tests may have taken permissions away; give them back before removing.
+  for (auto& entry :
+       std::filesystem::recursive_directory_iterator(path_, ignored)) {
+    std::filesystem::permissions(entry.path(),
+                                 std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ignored);
+  }
+  std::filesystem::remove_all(path_, ignored);
+}
+
+void temp_dir::write(const std::string& name,
+                     const std::string& contents) const {
+  std::ofstream file(path_ / name, std::ios::binary);
+  file << contents;
+  check(static_cast<bool>(file), "writing a test file");
+}
+
+bool temp_dir::exists(const std::string& name) const {
+  return std::filesystem::exists(path_ / name);
+}
+
+std::string temp_dir::read(const std::string& name) const {
+  std::ifstream file(path_ / name, std::ios::binary);
+  std::ostringstream contents;
+  contents << file.rdbuf();
+  return contents.str();
+}
+
+}  // namespace tagweave::testing

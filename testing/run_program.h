@@ -1,0 +1,49 @@
+// Test support: run a built program in a directory of its own and capture
+// everything it does, so end-to-end tests can compare files, standard output,
+// standard error and exit status byte for byte.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace tagweave::testing {
+
+struct program_run {
+  std::string out;  ///< standard output
+  std::string err;  ///< standard error
+  int status = -1;  ///< exit status; -1 when killed by a signal
+};
+
+struct program_call {
+  std::string program;              ///< path of the executable
+  std::vector<std::string> args;    ///< argv[1] on; argv[0] is `argv0`
+  std::string argv0;                ///< empty: the program path
+  std::filesystem::path directory;  ///< working directory
+  std::string input;                ///< standard input
+  std::string stdout_path;          ///< non-empty: standard output goes there
+};
+
+program_run run_program(const program_call& call);
+
+/// A fresh directory under the system's temporary directory, removed with
+/// everything in it when the object goes away.
+class temp_dir {
+ public:
+  temp_dir();
+  ~temp_dir();
+  temp_dir(const temp_dir&) = delete;
+  temp_dir& operator=(const temp_dir&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+  /// Writes `contents` to `name` inside the directory.
+  void write(const std::string& name, const std::string& contents) const;
+  bool exists(const std::string& name) const;
+  /// The contents of `name`; empty when it does not exist.
+  std::string read(const std::string& name) const;
+
+ private:
+  std::filesystem::path path_;
+};
+
+}  // namespace tagweave::testing
