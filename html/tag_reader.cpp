@@ -74,9 +74,8 @@ std::string_view tag_name(mark_kind kind) {
 
 mark_kind lookup_tag_name(std::string_view name) {
   if (name.empty() || name.size() > longest_tag_name) return M_UNKNOWN;
-  for (std::uint32_t kind = M_TITLE; kind <= M_CITATION; ++kind) {
-    if (equal_folded(name, tag_names[kind]))
-      return static_cast<mark_kind>(kind);
+  for (const tag_entry& entry : tag_names) {
+    if (equal_folded(name, entry.name)) return entry.kind;
   }
   return M_UNKNOWN;
 }
