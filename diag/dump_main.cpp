@@ -2,6 +2,7 @@
 // entry. Loads FILE (or standard input for "-") as the converter does.
 #include "diag/dump.h"
 #include "driver/load_text.h"
+#include "driver/messages.h"
 #include "html/splitter.h"
 
 #include <fcntl.h>
@@ -12,6 +13,7 @@
 
 int main(int argc, char* argv[]) {
   using namespace tagweave;
+  using messages::report;
   if (argc != 2) {
     std::fprintf(stderr, "usage: %s FILE\n",
                  argc > 0 ? argv[0] : "tagweave-dump");
@@ -20,25 +22,30 @@ int main(int argc, char* argv[]) {
   std::string_view name = argv[1];
   int fd = name == "-" ? STDIN_FILENO : ::open(argv[1], O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
-    std::fprintf(stderr, "can't open file %s for reading.\n", argv[1]);
+    report(messages::cant_open_for_reading(name));
     return 1;
   }
   loaded_text loaded = load_text(fd);
   if (fd != STDIN_FILENO) ::close(fd);
   int status = 0;
-  if (loaded.status != load_status::complete) {
-    std::fprintf(stderr, "can't read file %s.\n", argv[1]);
+  if (loaded.status == load_status::out_of_memory) {
+    report(messages::no_memory_loading);
+    return 3;
+  }
+  if (loaded.status == load_status::read_error) {
+    report(name == "-" ? std::string(messages::cant_read_stdin)
+                       : messages::cant_read_file(name));
     status = 1;
   }
   split_result split = split_document(loaded.text);
   if (split.status != split_status::complete) {
-    std::fputs("error parsing mark, bailing out\n", stderr);
+    report(messages::bad_mark);
     status = 1;
   }
   byte_sink out(STDOUT_FILENO);
   dump_marks(out, split.marks);
   if (!out.flush()) {
-    std::fputs("can't write standard output.\n", stderr);
+    report(messages::cant_write_stdout);
     status = 1;
   }
   return status;

@@ -18,10 +18,7 @@
 namespace tagweave {
 namespace {
 
-void report(std::string_view message) {
-  std::fwrite(message.data(), 1, message.size(), stderr);
-  std::fputc('\n', stderr);
-}
+using messages::report;
 
 void write_stdout(std::string_view text) {
   std::fwrite(text.data(), 1, text.size(), stdout);
@@ -168,10 +165,10 @@ int main(int argc, char* argv[]) {
   try {
     return tagweave::run(argc, argv);
   } catch (const tagweave::out_of_memory_loading&) {
-    tagweave::report(tagweave::messages::no_memory_loading);
+    tagweave::messages::report(tagweave::messages::no_memory_loading);
     return 3;
   } catch (const std::bad_alloc&) {
-    tagweave::report(tagweave::messages::no_memory);
+    tagweave::messages::report(tagweave::messages::no_memory);
     return 1;
   }
 }

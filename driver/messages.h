@@ -2,10 +2,17 @@
 // is written followed by a line break.
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <string_view>
 
 namespace tagweave::messages {
+
+/// Writes `message` and a line break to standard error.
+inline void report(std::string_view message) {
+  std::fwrite(message.data(), 1, message.size(), stderr);
+  std::fputc('\n', stderr);
+}
 
 inline std::string cant_open_for_reading(std::string_view name) {
   return "can't open file " + std::string(name) + " for reading.";
