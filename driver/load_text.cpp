@@ -14,6 +14,11 @@ void line_end_folder::append(std::string& text, std::string_view chunk) {
   char* out = text.data();
   for (char c : chunk) {
     int byte = static_cast<unsigned char>(c);
+    if (byte > '\r') {  // the common case: nothing to fold or drop
+      out[kept++] = c;
+      previous_ = byte;
+      continue;
+    }
     // A dropped byte still counts as the last one read.
     bool repeated_line_end = byte == previous_ && (c == '\n' || c == '\r');
     previous_ = byte;

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <vector>
+#include <deque>
 
 namespace tagweave {
 
@@ -65,7 +65,7 @@ struct mark_up {
 
 /// A whole document in order. Each record owns its strings; nothing points
 /// into the loaded text, so that can be released independently.
-using mark_list = std::vector<mark_up>;
+using mark_list = std::deque<mark_up>;
 
 /// True when `text` holds only tabs, line feeds and spaces (or nothing).
 bool is_blank_run(std::string_view text);

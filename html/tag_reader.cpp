@@ -3,6 +3,7 @@
 #include "html/char_class.h"
 #include "html/char_refs.h"
 
+#include <algorithm>
 #include <array>
 #include <string>
 
@@ -55,13 +56,18 @@ constexpr std::array<tag_entry, 36> tag_names{{
     {M_CITATION, "cite"},
 }};
 
-bool equal_folded(std::string_view name, std::string_view lower_entry) {
-  if (name.size() != lower_entry.size()) return false;
-  for (std::size_t i = 0; i < name.size(); ++i) {
-    if (fold_case(name[i]) != lower_entry[i]) return false;
-  }
-  return true;
+// The names are distinct, so the first match in kind order is the only
+// match: an index sorted by name finds it by binary search.
+constexpr std::array<tag_entry, tag_names.size()> make_name_index() {
+  std::array<tag_entry, tag_names.size()> index = tag_names;
+  std::sort(
+      index.begin(), index.end(),
+      [](const tag_entry& a, const tag_entry& b) { return a.name < b.name; });
+  return index;
 }
+
+constexpr std::array<tag_entry, tag_names.size()> name_index =
+    make_name_index();
 
 }  // namespace
 
@@ -74,9 +80,15 @@ std::string_view tag_name(mark_kind kind) {
 
 mark_kind lookup_tag_name(std::string_view name) {
   if (name.empty() || name.size() > longest_tag_name) return M_UNKNOWN;
-  for (const tag_entry& entry : tag_names) {
-    if (equal_folded(name, entry.name)) return entry.kind;
-  }
+  std::array<char, longest_tag_name> buffer{};
+  std::transform(name.begin(), name.end(), buffer.begin(), fold_case);
+  std::string_view lowered(buffer.data(), name.size());
+  const auto* found =
+      std::lower_bound(name_index.begin(), name_index.end(), lowered,
+                       [](const tag_entry& entry, std::string_view key) {
+                         return entry.name < key;
+                       });
+  if (found != name_index.end() && found->name == lowered) return found->kind;
   return M_UNKNOWN;
 }
 
