@@ -109,8 +109,10 @@ temp_dir::temp_dir() {
 temp_dir::~temp_dir() {
   std::error_code ignored;
   // Tests may have taken permissions away; give them back before removing.
+  // Links are left alone: changing one would change what it points to.
   for (auto& entry :
        std::filesystem::recursive_directory_iterator(path_, ignored)) {
+    if (entry.is_symlink(ignored)) continue;
     std::filesystem::permissions(entry.path(),
                                  std::filesystem::perms::owner_all,
                                  std::filesystem::perm_options::add, ignored);

@@ -1,0 +1,544 @@
+// End-to-end runs of the tagweave command: each case sets up a fresh
+// directory, runs the built program in it and compares the files it leaves,
+// standard output, standard error and the exit status byte for byte.
+#include "testing/run_program.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace tagweave {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::string_literals;
+using testing::program_call;
+using testing::program_run;
+using testing::temp_dir;
+
+const std::string usage =
+    "usage:\n"
+    "\ttagweave [opt ...] [file ...]\n"
+    "\twhere opt is one of \n"
+    "\t\t-n (number sections)\n"
+    "\t\t-t string (set title to string)\n"
+    "\t\t-a string (set author to string)\n"
+    "\t\t-p (page break after title/table of contents)\n"
+    "\t\t-c (table of contents)\n"
+    "\t\t-h string (string appears after \\begin{document})\n"
+    "\t\t-f string (string appears before \\end{document})\n"
+    "\t\t-o (specify LaTeX \\documentstyle options\n"
+    "\t\t-s (write to stdout)\n"
+    "\tIf file is - then input is taken from stdin and written to stdout.\n";
+
+const std::string banner =
+    "% This file was converted from HTML to LaTeX with Quenby's\n"
+    "% tagweave program\n"
+    "% Version 0.9c\n";
+
+/// A document converted with no frame options around `body`.
+std::string document(const std::string& body) {
+  return banner + "\\documentstyle{article}\n\\begin{document}\n" + body +
+         "\\end{document}\n";
+}
+
+/// Something in the test directory: a file with its contents, a directory,
+/// or a symbolic link with its target.
+struct entry {
+  enum kind_t { file, directory, symlink } kind;
+  std::string name;
+  std::string contents;  // file contents or link target
+};
+
+entry file(std::string name, std::string contents) {
+  return {entry::file, std::move(name), std::move(contents)};
+}
+entry directory(std::string name) {
+  return {entry::directory, std::move(name), ""};
+}
+entry symlink(std::string name, std::string target) {
+  return {entry::symlink, std::move(name), std::move(target)};
+}
+
+struct cli_case {
+  std::string name{};
+  std::vector<std::string> args{};
+  std::vector<entry> setup{};
+  std::string input{};        // standard input
+  std::string stdout_path{};  // empty: standard output is captured
+  std::string out{};
+  std::string err{};
+  int status = 0;
+  /// Files the run must create or overwrite; nothing else may change.
+  std::vector<entry> created{};
+};
+
+/// Everything under `root`, by relative path: a file as its contents, a
+/// directory or link marked as such.
+using tree = std::map<std::string, std::string>;
+
+std::string describe(const entry& e) {
+  switch (e.kind) {
+    case entry::file: return e.contents;
+    case entry::directory: return "<directory>";
+    case entry::symlink: return "<link to " + e.contents + ">";
+  }
+  return "";
+}
+
+tree snapshot(const fs::path& root) {
+  tree result;
+  for (auto it = fs::recursive_directory_iterator(root);
+       it != fs::recursive_directory_iterator(); ++it) {
+    std::string name = fs::relative(it->path(), root).string();
+    if (it->is_symlink()) {
+      result[name] = describe(symlink(name, fs::read_symlink(it->path())));
+    } else if (it->is_directory()) {
+      result[name] = describe(directory(name));
+    } else {
+      std::ifstream in(it->path(), std::ios::binary);
+      std::ostringstream contents;
+      contents << in.rdbuf();
+      result[name] = contents.str();
+    }
+  }
+  return result;
+}
+
+void make(const temp_dir& dir, const entry& e) {
+  switch (e.kind) {
+    case entry::file: dir.write(e.name, e.contents); break;
+    case entry::directory: fs::create_directories(dir.path() / e.name); break;
+    case entry::symlink:
+      fs::create_symlink(e.contents, dir.path() / e.name);
+      break;
+  }
+}
+
+void run_case(const cli_case& c) {
+  SCOPED_TRACE(c.name);
+  temp_dir dir;
+  for (const entry& e : c.setup) make(dir, e);
+  tree expected_files = snapshot(dir.path());
+  for (const entry& e : c.created) expected_files[e.name] = describe(e);
+
+  program_run run = testing::run_program({.program = TAGWEAVE_BIN,
+                                          .args = c.args,
+                                          .argv0 = "tagweave",
+                                          .directory = dir.path(),
+                                          .input = c.input,
+                                          .stdout_path = c.stdout_path});
+  EXPECT_EQ(run.out, c.out);
+  EXPECT_EQ(run.err, c.err);
+  EXPECT_EQ(run.status, c.status);
+  EXPECT_EQ(snapshot(dir.path()), expected_files);
+}
+
+void run_cases(const std::vector<cli_case>& cases) {
+  for (const cli_case& c : cases) run_case(c);
+}
+
+TEST(TagweaveCommandLine, UnusableCommandLinesPrintUsageAndTouchNoFile) {
+  const std::vector<entry> page = {file("page.html", "Text\n")};
+  run_cases({
+      {.name = "no arguments", .err = usage, .status = 1},
+      {.name = "options only",
+       .args = {"-n", "-s", "-t", "Title"},
+       .err = usage,
+       .status = 1},
+      {.name = "unknown option before a file",
+       .args = {"-x", "page.html"},
+       .setup = page,
+       .err = "tagweave: invalid option -- 'x'\n" + usage,
+       .status = 1},
+      {.name = "every unknown option is diagnosed",
+       .args = {"-x", "-n", "-y", "page.html"},
+       .setup = page,
+       .err = "tagweave: invalid option -- 'x'\n"
+              "tagweave: invalid option -- 'y'\n" +
+              usage,
+       .status = 1},
+      {.name = "unknown option letter among grouped flags",
+       .args = {"-nqc", "page.html"},
+       .setup = page,
+       .err = "tagweave: invalid option -- 'q'\n" + usage,
+       .status = 1},
+      {.name = "-t as the last word",
+       .args = {"-t"},
+       .err = "tagweave: option requires an argument -- 't'\n" + usage,
+       .status = 1},
+      {.name = "-o as the last word after a flag",
+       .args = {"-n", "-o"},
+       .err = "tagweave: option requires an argument -- 'o'\n" + usage,
+       .status = 1},
+      {.name = "--help not first is an unknown option",
+       .args = {"-n", "--help"},
+       .setup = page,
+       .err = "tagweave: invalid option -- '-'\n" + usage,
+       .status = 1},
+  });
+}
+
+TEST(TagweaveCommandLine, HelpAndVersionGoToStandardOutput) {
+  run_cases({
+      {.name = "--help", .args = {"--help"}, .out = usage},
+      {.name = "--help with more words",
+       .args = {"--help", "page.html"},
+       .out = usage},
+      {.name = "--version", .args = {"--version"}, .out = "tagweave 0.9c\n"},
+  });
+}
+
+TEST(TagweaveCommandLine, OptionScanningStopsAtTheFirstFileName) {
+  const std::string heading = "<h1>Intro</h1>\n";
+  run_cases({
+      {.name = "-n after a file is a file argument",
+       .args = {"page.html", "-n"},
+       .setup = {file("page.html", heading)},
+       .err = "can't open file -n.html for reading.\n",
+       .status = 1,
+       .created = {file("page.tex", document("\\section*{Intro}"))}},
+      {.name = "-n after a file names an existing file",
+       .args = {"page.html", "-n"},
+       .setup = {file("page.html", heading), file("-n", "dash n\n")},
+       .created = {file("page.tex", document("\\section*{Intro}")),
+                   file("-n.tex", document("dash n\n"))}},
+      {.name = "-- ends the options",
+       .args = {"-n", "--", "-s"},
+       .setup = {file("-s", heading)},
+       .created = {file("-s.tex", document("\\section{Intro}"))}},
+      {.name = "an option's argument may begin with a hyphen",
+       .args = {"-t", "-s", "page.html"},
+       .setup = {file("page.html", "x\n")},
+       .created = {file("page.tex", banner + "\\documentstyle{article}\n"
+                                             "\\begin{document}\n"
+                                             "\\title{-s}\n"
+                                             "\\author{}\n"
+                                             "\\maketitle\n"
+                                             "x\n"
+                                             "\\end{document}\n")}},
+  });
+}
+
+TEST(TagweaveCommandLine, DerivesInputAndOutputNames) {
+  run_cases({
+      {.name = "page.html",
+       .args = {"page.html"},
+       .setup = {file("page.html", "from page.html\n")},
+       .created = {file("page.tex", document("from page.html\n"))}},
+      {.name = "page.html missing: no second .html",
+       .args = {"page.html"},
+       .err = "can't open file page.html for reading.\n",
+       .status = 1},
+      {.name = "page exists",
+       .args = {"page"},
+       .setup = {file("page", "from page\n"),
+                 file("page.html", "from page.html\n")},
+       .created = {file("page.tex", document("from page\n"))}},
+      {.name = "page does not exist",
+       .args = {"page"},
+       .setup = {file("page.html", "from page.html\n")},
+       .created = {file("page.tex", document("from page.html\n"))}},
+      {.name = "neither page nor page.html",
+       .args = {"page"},
+       .err = "can't open file page.html for reading.\n",
+       .status = 1},
+      {.name = "page.htm does not exist",
+       .args = {"page.htm"},
+       .setup = {file("page.htm.html", "from page.htm.html\n")},
+       .created = {file("page.htm.tex", document("from page.htm.html\n"))}},
+      {.name = "page.htm exists",
+       .args = {"page.htm"},
+       .setup = {file("page.htm", "from page.htm\n")},
+       .created = {file("page.htm.tex", document("from page.htm\n"))}},
+      {.name = "page.HTML: the suffix is case-sensitive",
+       .args = {"page.HTML"},
+       .setup = {file("page.HTML", "upper\n")},
+       .created = {file("page.HTML.tex", document("upper\n"))}},
+      {.name = "old.d/page: the dot is in the directory name",
+       .args = {"old.d/page"},
+       .setup = {directory("old.d"), file("old.d/page.html", "in old.d\n")},
+       .created = {file("old.d/page.tex", document("in old.d\n"))}},
+      {.name = "a.html.html loses only the last .html",
+       .args = {"a.html.html"},
+       .setup = {file("a.html.html", "twice\n")},
+       .created = {file("a.html.tex", document("twice\n"))}},
+      {.name = "the empty argument, nothing to read",
+       .args = {""},
+       .err = "can't open file .html for reading.\n",
+       .status = 1},
+      {.name = "the empty argument reads .html and writes .tex",
+       .args = {""},
+       .setup = {file(".html", "hidden\n")},
+       .created = {file(".tex", document("hidden\n"))}},
+  });
+}
+
+TEST(TagweaveCommandLine, HyphenIsStandardInputAndOutput) {
+  run_cases({
+      {.name = "lone - without -s",
+       .args = {"-"},
+       .input = "x &lt; y\n",
+       .out = document("x $<$ y\n")},
+      {.name = "- with -s",
+       .args = {"-s", "-"},
+       .input = "x\n",
+       .out = document("x\n")},
+      {.name = "- beside a named file without -s",
+       .args = {"page.html", "-"},
+       .setup = {file("page.html", "named\n")},
+       .input = "piped\n",
+       .out = document("piped\n"),
+       .created = {file("page.tex", document("named\n"))}},
+      {.name = "- twice: the second finds standard input at its end",
+       .args = {"-", "-"},
+       .input = "once\n",
+       .out = document("once\n") + document("")},
+      {.name = "-s interleaves named files and standard input in order",
+       .args = {"-s", "a.html", "-", "b"},
+       .setup = {file("a.html", "A\n"), file("b.html", "B\n")},
+       .input = "S\n",
+       .out = document("A\n") + document("S\n") + document("B\n")},
+  });
+}
+
+TEST(TagweaveCommandLine, ToStandardOutputCreatesNoFiles) {
+  run_cases({
+      {.name = "-s with two files",
+       .args = {"-s", "a.html", "b.html"},
+       .setup = {file("a.html", "first\n"), file("b.html", "second\n")},
+       .out = document("first\n") + document("second\n")},
+  });
+}
+
+TEST(TagweaveCommandLine, LoadingFoldsLineEndsAndDropsNuls) {
+  run_cases({
+      {.name = "line-end runs and NULs",
+       .args = {"-"},
+       .input = "a\n\n\nb\r\r\rc\r\n\r\nd\0e\n\0\nf\n"s,
+       .out = document("a\nb\rc\r\n\r\nde\n\nf\n")},
+  });
+}
+
+TEST(TagweaveCommandLine, FailedArgumentsCostThemselvesAndTheExitStatus) {
+  run_cases({
+      {.name = "missing second file, with .html",
+       .args = {"a.html", "missing.html"},
+       .setup = {file("a.html", "A\n")},
+       .err = "can't open file missing.html for reading.\n",
+       .status = 1,
+       .created = {file("a.tex", document("A\n"))}},
+      {.name = "missing second file, without .html",
+       .args = {"a.html", "missing"},
+       .setup = {file("a.html", "A\n")},
+       .err = "can't open file missing.html for reading.\n",
+       .status = 1,
+       .created = {file("a.tex", document("A\n"))}},
+      {.name = "missing first file, later ones converted",
+       .args = {"missing", "b.html"},
+       .setup = {file("b.html", "B\n")},
+       .err = "can't open file missing.html for reading.\n",
+       .status = 1,
+       .created = {file("b.tex", document("B\n"))}},
+      {.name = "output name is a directory",
+       .args = {"page.html", "b.html"},
+       .setup = {file("page.html", "P\n"), directory("page.tex"),
+                 file("b.html", "B\n")},
+       .err = "can't open file page.tex for writing.\n",
+       .status = 1,
+       .created = {file("b.tex", document("B\n"))}},
+      {.name = "output directory does not exist",
+       .args = {"page.html"},
+       .setup = {file("page.html", "P\n"),
+                 symlink("page.tex", "no-such-dir/page.tex")},
+       .err = "can't open file page.tex for writing.\n",
+       .status = 1},
+      {.name = "input is a directory",
+       .args = {"dir", "b.html"},
+       .setup = {directory("dir"), file("b.html", "B\n")},
+       .err = "can't read file dir.\n",
+       .status = 1,
+       .created = {file("dir.tex", document("")),
+                   file("b.tex", document("B\n"))}},
+      {.name = "input named .html is a directory",
+       .args = {"dir.html"},
+       .setup = {directory("dir.html")},
+       .err = "can't read file dir.html.\n",
+       .status = 1,
+       .created = {file("dir.tex", document(""))}},
+  });
+}
+
+TEST(TagweaveCommandLine, WriteErrorsAreReported) {
+  run_cases({
+      {.name = "- to a full device",
+       .args = {"-"},
+       .input = "x\n",
+       .stdout_path = "/dev/full",
+       .err = "can't write standard output.\n",
+       .status = 1},
+      {.name = "-s to a full device, every file tried",
+       .args = {"-s", "a.html", "b.html"},
+       .setup = {file("a.html", "A\n"), file("b.html", "B\n")},
+       .stdout_path = "/dev/full",
+       .err = "can't write standard output.\n"
+              "can't write standard output.\n",
+       .status = 1},
+      {.name = "named output on a full device",
+       .args = {"page.html", "b.html"},
+       .setup = {file("page.html", "P\n"), symlink("page.tex", "/dev/full"),
+                 file("b.html", "B\n")},
+       .err = "can't write file page.tex.\n",
+       .status = 1,
+       .created = {file("b.tex", document("B\n"))}},
+  });
+}
+
+TEST(TagweaveCommandLine, FrameOptions) {
+  const std::string style = "\\documentstyle{article}\n";
+  const std::string begin = "\\begin{document}\n";
+  const std::string end = "\\end{document}\n";
+  const std::string body = "Body\n";
+  auto frame_case = [&](std::string name, std::vector<std::string> options,
+                        std::string preamble, std::string closing = "") {
+    options.push_back("-");
+    return cli_case{
+        .name = std::move(name),
+        .args = std::move(options),
+        .input = body,
+        .out = banner + std::move(preamble) + body + std::move(closing) + end};
+  };
+  run_cases({
+      frame_case("no options", {}, style + begin),
+      frame_case("-t escapes the title", {"-t", "A & B"},
+                 style + begin +
+                     "\\title{A \\& B}\n"
+                     "\\author{}\n"
+                     "\\maketitle\n"),
+      frame_case("-a without -t", {"-a", "Ann_Lee"},
+                 style + begin +
+                     "\\author{Ann\\_Lee}\n"
+                     "\\maketitle\n"),
+      frame_case("-t with -a", {"-a", "Ann", "-t", "T"},
+                 style + begin +
+                     "\\title{T}\n"
+                     "\\author{Ann}\n"
+                     "\\maketitle\n"),
+      frame_case("-p alone writes no page break", {"-p"}, style + begin),
+      frame_case("-c", {"-c"}, style + begin + "\\tableofcontents \n"),
+      frame_case("-p -c", {"-p", "-c"},
+                 style + begin +
+                     "\\tableofcontents \n"
+                     "\\newpage\n"),
+      frame_case("-p -c -t", {"-pc", "-t", "T"},
+                 style + begin +
+                     "\\title{T}\n"
+                     "\\author{}\n"
+                     "\\maketitle\n"
+                     "\\newpage\n"
+                     "\\tableofcontents \n"
+                     "\\newpage\n"),
+      frame_case("-p -a", {"-p", "-a", "A"},
+                 style + begin +
+                     "\\author{A}\n"
+                     "\\maketitle\n"
+                     "\\newpage\n"),
+      frame_case("-h is written unchanged with no line break",
+                 {"-h", "\\hdr{}% & "}, style + begin + "\\hdr{}% & "),
+      frame_case("-f is written unchanged with no line break",
+                 {"-f", "\\vfill $x$"}, style + begin, "\\vfill $x$"),
+      frame_case("-o", {"-o", "[11pt]{article}"},
+                 "\\documentstyle[11pt]{article}\n" + begin),
+      frame_case("repeated -t: the last wins", {"-t", "First", "-t", "Second"},
+                 style + begin +
+                     "\\title{Second}\n"
+                     "\\author{}\n"
+                     "\\maketitle\n"),
+      frame_case("title and author of every special character",
+                 {"-t", "#$%&_{}~^<>\\", "-a", "a~b"},
+                 style + begin +
+                     "\\title{\\#\\$\\%\\&\\_\\{\\}\\~{}\\^{}$<$$>$"
+                     "$\\backslash$}\n"
+                     "\\author{a\\~{}b}\n"
+                     "\\maketitle\n"),
+      frame_case("everything at once",
+                 {"-n", "-h", "H\n", "-t", "T", "-a", "A", "-c", "-p", "-f",
+                  "F\n", "-o", "[a4paper]{report}"},
+                 "\\documentstyle[a4paper]{report}\n" + begin +
+                     "H\n"
+                     "\\title{T}\n"
+                     "\\author{A}\n"
+                     "\\maketitle\n"
+                     "\\newpage\n"
+                     "\\tableofcontents \n"
+                     "\\newpage\n",
+                 "F\n"),
+  });
+}
+
+TEST(TagweaveCommandLine, NumberedHeadings) {
+  const std::string input = "<h1>A</h1><h2>B</h2>\n";
+  run_cases({
+      {.name = "unnumbered by default",
+       .args = {"-"},
+       .input = input,
+       .out = document("\\section*{A}\\subsection*{B}")},
+      {.name = "-n",
+       .args = {"-n", "-"},
+       .input = input,
+       .out = document("\\section{A}\\subsection{B}")},
+      {.name = "-n twice",
+       .args = {"-n", "-n", "-"},
+       .input = input,
+       .out = document("\\section{A}\\subsection{B}")},
+  });
+}
+
+TEST(TagweaveCommandLine, UnfinishedDocumentsEndWithStatusOne) {
+  run_cases({
+      {.name = "unterminated tag",
+       .args = {"-"},
+       .input = "ab <i",
+       .out = document("ab "),
+       .err = "error parsing mark, bailing out\n",
+       .status = 1},
+      {.name = "unterminated tag, later files still converted",
+       .args = {"bad.html", "good.html"},
+       .setup = {file("bad.html", "x<!y"), file("good.html", "ok\n")},
+       .err = "error parsing mark, bailing out\n",
+       .status = 1,
+       .created = {file("bad.tex", document("x")),
+                   file("good.tex", document("ok\n"))}},
+      {.name = "stray list end tag at the top level",
+       .args = {"-f", "F", "-"},
+       .input = "a</ul>b\n",
+       .out = banner + "\\documentstyle{article}\n"
+                       "\\begin{document}\n"
+                       "a\\end{itemize}F\\end{document}\n",
+       .err = "\n!Abnormal exit\n",
+       .status = 1},
+  });
+}
+
+TEST(TagweaveCommandLine, EachDocumentStartsInTheNormalRenderState) {
+  run_cases({
+      {.name = "after an unclosed title",
+       .args = {"-s", "a.html", "b.html"},
+       .setup = {file("a.html", "<title>Unclosed\n"),
+                 file("b.html", "x & y\n")},
+       .out = document("") + document("x \\& y\n")},
+      {.name = "after an unclosed listing",
+       .args = {"-s", "a.html", "b.html"},
+       .setup = {file("a.html", "<listing>\nraw_text\n"),
+                 file("b.html", "a_b\n")},
+       .out = document("\\begin{verbatim}raw_text\n") + document("a\\_b\n")},
+  });
+}
+
+}  // namespace
+}  // namespace tagweave

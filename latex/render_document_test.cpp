@@ -1,0 +1,240 @@
+// Whole conversions: HTML text in, the complete LaTeX document out, frame
+// included, compared byte for byte.
+#include "driver/convert.h"
+
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace tagweave {
+namespace {
+
+constexpr std::string_view preamble =
+    "% This file was converted from HTML to LaTeX with Quenby's\n"
+    "% tagweave program\n"
+    "% Version 0.9c\n"
+    "\\documentstyle{article}\n"
+    "\\begin{document}\n";
+constexpr std::string_view closing = "\\end{document}\n";
+
+std::string document(std::string_view body) {
+  return std::string(preamble) + std::string(body) + std::string(closing);
+}
+
+struct converted {
+  std::string out;
+  conversion_outcome outcome;
+};
+
+converted convert(std::string_view html, bool numbered = false) {
+  RunOptions options;
+  if (numbered) {
+    options.number_sections = true;
+    options.section_star = "";
+  }
+  byte_sink dest;
+  conversion_outcome outcome = convert_document(html, dest, options);
+  return {dest.contents(), outcome};
+}
+
+struct document_case {
+  const char* html;
+  const char* body;
+  bool abnormal_exit = false;
+  bool numbered = false;
+};
+
+TEST(ConvertDocument, WholeDocuments) {
+  const document_case cases[] = {
+      // One document end to end: title dropped, unnumbered heading, the
+      // reference decoded and escaped again, lone line feeds between tags
+      // dropped, the last run's line feed kept.
+      {"<title>Demo</title>\n<h1>Intro</h1>\n<p>x &lt; y\n",
+       "\\section*{Intro}\\par x $<$ y\n"},
+      {"<title>Demo</title>\n<h1>Intro</h1>\n<p>x &lt; y\n",
+       "\\section{Intro}\\par x $<$ y\n", false, true},
+      {"", ""},
+      {" \n\t\n", ""},
+      {"<h1>a</h1><h2>b</h2><h3>c</h3><h4>d</h4><h5>e</h5><h6>f</h6>",
+       "\\section*{a}\\subsection*{b}\\subsubsection*{c}\\paragraph*{d}"
+       "\\subparagraph*{e}\\subparagraph*{f}"},
+      {"<h1>a</h1><h2>b</h2><h3>c</h3><h4>d</h4><h5>e</h5><h6>f</h6>",
+       "\\section{a}\\subsection{b}\\subsubsection{c}\\paragraph{d}"
+       "\\subparagraph{e}\\subparagraph{f}",
+       false, true},
+      {"<H2 class=x>Mixed</h2 >", "\\subsection*{Mixed}"},
+      {"<p>a</p>", "\\par a\\par "},
+      // Lists.
+      {"<ul>\n<li>a\n<li>b\n</ul>\n",
+       "\\begin{itemize}\\item a\n\\item b\n\\end{itemize}"},
+      {"<UL><Li>x</uL>", "\\begin{itemize}\\item x\\end{itemize}"},
+      {"<ol><li>one<li>two</ol>",
+       "\\begin{enumerate}\\item one\\item two\\end{enumerate}"},
+      {"<menu><li>m</menu><dir><li>d</dir>",
+       "\\begin{itemize}\\item m\\end{itemize}\\item d"},
+      {"<dl><dt>Term<dd>Meaning</dl>",
+       "\\begin{description}\\item[Term]Meaning\\end{description}"},
+      {"<dl><dt>a</dt><dd>b</dd></dl>",
+       "\\begin{description}\\item[a\\item[]b]\\end{description}"},
+      {"<ul><li>a<ol><li>b<dl><dt>c<dd>d</dl></ol><li>e</ul>f",
+       "\\begin{itemize}\\item a\\begin{enumerate}\\item b"
+       "\\begin{description}\\item[c]d\\end{description}\\end{enumerate}"
+       "\\item e\\end{itemize}f"},
+      // Mismatched end tags: the innermost list closes with the end tag's
+      // own text.
+      {"<ol><li>x</ul>y", "\\begin{enumerate}\\item x\\end{itemize}y"},
+      {"<dl><dt>t</ol>", "\\begin{description}\\item[t\\end{enumerate}"},
+      {"<ul><li>a</listing>b_c",
+       "\\begin{itemize}\\item a\\end{verbatim}b\\_c"},
+      {"<ul><ol>x</ul>y</ol>z",
+       "\\begin{itemize}\\begin{enumerate}x\\end{itemize}y\\end{enumerate}z"},
+      // Lists left open: the body just stops.
+      {"<ul><li>a<ol><li>b",
+       "\\begin{itemize}\\item a\\begin{enumerate}\\item b"},
+      // Title and heading states inside lists.
+      {"<ul><li><title>t</ul>after",
+       "\\begin{itemize}\\item \\end{itemize}after"},
+      {"<title>T<ul><li>t</ul>after</title>x",
+       "\\begin{itemize}\\item t\\end{itemize}x"},
+      {"<ul><li><h2>x</ul>y",
+       "\\begin{itemize}\\item \\subsection*{x\\end{itemize}y"},
+      {"<title><h1>x</h1>y</title>", "\\section*{x}y"},
+      {"<title>x", ""},
+      {"</title>a<h3>b", "a\\subsubsection*{b"},
+      // Listings: content raw, references decoded, tags inside are text.
+      {"<listing>\na_b {x}\n</listing>a_b",
+       "\\begin{verbatim}a_b {x}\n\\end{verbatim}a\\_b"},
+      {"<listing>&lt;b&gt;x</b> \\</listing>",
+       "\\begin{verbatim}<b>x</b> \\\\end{verbatim}"},
+      {"<ul><li><listing>a_b</listing>c_d</ul>",
+       "\\begin{itemize}\\item \\begin{verbatim}a_b\\end{verbatim}c\\_d"
+       "\\end{itemize}"},
+      // An example's end tag closes the listing's raw content but not its
+      // walk: the rest stays raw, and the environment is never closed.
+      {"<listing>a_b</xmp>c_d", "\\begin{verbatim}a_bc_d"},
+      {"<listing>a</ul>b", "\\begin{verbatim}a</ul>b"},
+      // Example, preformatted and plain text: escaped, no fragment.
+      {"<xmp>\na_b <i>&amp;</xmp>", "a\\_b $<$i$>$\\&"},
+      {"<pre>\n a  b\n</pre>", " a  b\n"},
+      {"<pre> </pre><p> </p>", " \\par \\par "},
+      {"<plaintext>\n<b>&lt;</b>_</plaintext>",
+       "$<$b$>$\\&lt;$<$/b$>$\\_$<$/plaintext$>$"},
+      // Type styles.
+      {"<em>a</em><strong>b</strong><b>c</b><i>d</i><u>e</u><tt>f</tt>"
+       "<code>g</code><samp>h</samp><kbd>i</kbd><var>j</var><dfn>k</dfn>"
+       "<cite>l</cite>",
+       "{\\it a}{\\bf b}{\\bf c}{\\it d}\\underline{e}{\\tt f}g{\\tt h}"
+       "{\\tt\\bf i}{\\it j}{\\bf\\it k}{\\sc l}"},
+      {"</b>x<i>y", "}x{\\it y"},
+      // Tags that write nothing, known or unknown.
+      {"<a href=\"x_y.html\">link</a><img src=a.gif><address>me</address>"
+       "<isindex><code>c</code>",
+       "linkmec"},
+      {"<!DOCTYPE html><blink>a</blink><!-- c --><h7>b</h7><>", "ab$<$$>$"},
+      // Text escaping and character references.
+      {"# $ % &amp; _ { } ~ ^ \\ &lt;&gt; & x",
+       "\\# \\$ \\% \\& \\_ \\{ \\} \\~{} \\^{} $\\backslash$ $<$$>$ \\& x"},
+      {"caf&#233; 1 < 2", "caf\xe9 1 $<$ 2"},
+      // A stray list end at the top level ends the body there.
+      {"a</ul>b", "a\\end{itemize}", true},
+      {"<ul></ul></menu><p>x", "\\begin{itemize}\\end{itemize}\\end{itemize}",
+       true},
+      {"<xmp>a</listing>b", "a\\end{verbatim}", true},
+      {"<title>t</dl></title>x", "\\end{description}", true},
+  };
+  for (const document_case& c : cases) {
+    SCOPED_TRACE(c.html);
+    converted result = convert(c.html, c.numbered);
+    EXPECT_EQ(result.out, document(c.body));
+    EXPECT_EQ(result.outcome.abnormal_exit, c.abnormal_exit);
+    EXPECT_EQ(result.outcome.split, split_status::complete);
+  }
+}
+
+TEST(ConvertDocument, AbnormalExitStillWritesTheClosing) {
+  RunOptions options;
+  options.have_footer = true;
+  options.footer_text = "% footer\n";
+  byte_sink dest;
+  conversion_outcome outcome =
+      convert_document("<p>a</ol>b<title>", dest, options);
+  EXPECT_TRUE(outcome.abnormal_exit);
+  EXPECT_FALSE(outcome.whole());
+  EXPECT_EQ(dest.contents(), std::string(preamble) +
+                                 "\\par a\\end{enumerate}% footer\n" +
+                                 std::string(closing));
+}
+
+TEST(ConvertDocument, UnterminatedTagRendersWhatWasRead) {
+  converted result = convert("<b>ab <i");
+  EXPECT_EQ(result.out, document("{\\bf ab "));
+  EXPECT_EQ(result.outcome.split, split_status::unterminated_tag);
+  EXPECT_FALSE(result.outcome.abnormal_exit);
+  EXPECT_FALSE(result.outcome.whole());
+}
+
+TEST(ConvertDocument, EachDocumentStartsInTheNormalState) {
+  RunOptions options;
+  byte_sink dest;
+  for (std::string_view html : {"<title>open", "<listing>a_b", "<p>x_y"}) {
+    SCOPED_TRACE(html);
+    EXPECT_TRUE(convert_document(html, dest, options).whole());
+  }
+  EXPECT_EQ(dest.contents(), document("") + document("\\begin{verbatim}a_b") +
+                                 document("\\par x\\_y"));
+}
+
+std::string repeated(std::string_view piece, std::size_t count) {
+  std::string out;
+  out.reserve(piece.size() * count);
+  for (std::size_t i = 0; i < count; ++i) out += piece;
+  return out;
+}
+
+// Lists nest without limit; a deep document must neither crash nor be cut.
+TEST(ConvertDocument, MillionNestedLists) {
+  constexpr std::size_t depth = 1'000'000;
+  constexpr std::string_view begin = "\\begin{itemize}";
+  {
+    SCOPED_TRACE("a million unclosed lists");
+    converted result = convert(repeated("<ul>", depth));
+    EXPECT_TRUE(result.outcome.whole());
+    EXPECT_EQ(result.out.size(),
+              preamble.size() + depth * begin.size() + closing.size());
+    EXPECT_TRUE(
+        result.out.starts_with(std::string(preamble) + std::string(begin)));
+    EXPECT_TRUE(
+        result.out.ends_with(std::string(begin) + std::string(closing)));
+    EXPECT_TRUE(result.out ==
+                document(repeated(begin, depth)));  // no 15 MB diff on failure
+  }
+  {
+    SCOPED_TRACE("a million closed lists with items");
+    converted result =
+        convert(repeated("<ul><li>x", depth) + repeated("</ul>", depth));
+    EXPECT_TRUE(result.outcome.whole());
+    std::string body = repeated("\\begin{itemize}\\item x", depth) +
+                       repeated("\\end{itemize}", depth);
+    EXPECT_EQ(result.out.size(),
+              preamble.size() + body.size() + closing.size());
+    EXPECT_TRUE(result.out.starts_with(std::string(preamble) +
+                                       "\\begin{itemize}\\item x"));
+    EXPECT_TRUE(result.out.ends_with("}\\end{itemize}\\end{itemize}" +
+                                     std::string(closing)));
+    EXPECT_TRUE(result.out == document(body));
+  }
+  {
+    SCOPED_TRACE("one end tag too many");
+    converted result = convert(repeated("<ol>", depth) +
+                               repeated("</ol>", depth + 1) + "<p>after");
+    EXPECT_TRUE(result.outcome.abnormal_exit);
+    EXPECT_TRUE(result.out ==
+                document(repeated("\\begin{enumerate}", depth) +
+                         repeated("\\end{enumerate}", depth + 1)));
+  }
+}
+
+}  // namespace
+}  // namespace tagweave

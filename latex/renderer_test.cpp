@@ -1,0 +1,438 @@
+#include "latex/renderer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace tagweave {
+namespace {
+
+// Tag records carry tag text with attributes, which must never reach the
+// output.
+mark_up start(mark_kind kind) { return {kind, false, "tag attr=\"v\""}; }
+mark_up end(mark_kind kind) { return {kind, true, "/tag"}; }
+mark_up text(std::string chars) { return {M_NONE, false, std::move(chars)}; }
+
+constexpr int walked_to_the_end = -1;
+
+struct render_case {
+  const char* name;
+  mark_list marks;
+  std::string body;
+  /// Index of the record the walk returns, or walked_to_the_end.
+  int returned = walked_to_the_end;
+  render_state cell_after = S_NORMAL;
+  render_state cell_before = S_NORMAL;
+  std::string_view section_star = "*";
+};
+
+struct render_result {
+  std::string body;
+  const mark_up* returned;
+  render_state cell;
+};
+
+render_result render(const mark_list& marks, render_state cell,
+                     std::string_view section_star = "*") {
+  RunOptions options;
+  options.section_star = section_star;
+  byte_sink dest;
+  const mark_up* returned = render_marks(dest, marks, cell, options);
+  return {dest.contents(), returned, cell};
+}
+
+void check(const render_case& c) {
+  SCOPED_TRACE(c.name);
+  render_result result = render(c.marks, c.cell_before, c.section_star);
+  EXPECT_EQ(result.body, c.body);
+  if (c.returned == walked_to_the_end) {
+    EXPECT_EQ(result.returned, nullptr);
+  } else {
+    EXPECT_EQ(result.returned, &c.marks[static_cast<std::size_t>(c.returned)]);
+  }
+  EXPECT_EQ(result.cell, c.cell_after);
+}
+
+TEST(RenderMarks, TextRunsByState) {
+  const render_case cases[] = {
+      {"empty list", {}, "", walked_to_the_end, S_NORMAL},
+      {"empty list leaves a title state alone",
+       {},
+       "",
+       walked_to_the_end,
+       S_TITLE,
+       S_TITLE},
+      {"plain text is escaped", {text("a_b & {c}")}, "a\\_b \\& \\{c\\}"},
+      {"every special character escaped",
+       {text("# $ % & _ { } ~ ^ \\ < >")},
+       "\\# \\$ \\% \\& \\_ \\{ \\} \\~{} \\^{} $\\backslash$ $<$ $>$"},
+      {"line breaks and high bytes pass unchanged",
+       {text("a\nb\r\n\xe9\t")},
+       "a\nb\r\n\xe9\t"},
+      {"title text dropped",
+       {start(M_TITLE), text("Home"), end(M_TITLE), start(M_PARAGRAPH),
+        text("x")},
+       "\\par x"},
+      {"unclosed title leaves the cell in the title state",
+       {start(M_TITLE), text("Home")},
+       "",
+       walked_to_the_end,
+       S_TITLE},
+      {"walk starts from the cell: title state drops text",
+       {text("x"), end(M_TITLE), text("y")},
+       "y",
+       walked_to_the_end,
+       S_NORMAL,
+       S_TITLE},
+      {"walk starts from the cell: verbatim state writes raw text",
+       {text("a_b")},
+       "a_b",
+       walked_to_the_end,
+       S_VERBATIM,
+       S_VERBATIM},
+      {"list state at entry is handed back",
+       {text("x")},
+       "x",
+       walked_to_the_end,
+       S_LIST,
+       S_LIST},
+      {"empty text run writes nothing", {text("")}, ""},
+  };
+  for (const render_case& c : cases) check(c);
+}
+
+TEST(RenderMarks, HeadingsWithAndWithoutNumbers) {
+  const std::pair<mark_kind, std::string_view> levels[] = {
+      {M_HEADER_1, "\\section"},       {M_HEADER_2, "\\subsection"},
+      {M_HEADER_3, "\\subsubsection"}, {M_HEADER_4, "\\paragraph"},
+      {M_HEADER_5, "\\subparagraph"},  {M_HEADER_6, "\\subparagraph"},
+  };
+  for (const auto& [kind, command] : levels) {
+    for (std::string_view star : {"*", ""}) {
+      SCOPED_TRACE(std::string(command) + " with section_star \"" +
+                   std::string(star) + "\"");
+      mark_list marks = {start(kind), text("Intro_1"), end(kind)};
+      render_result result = render(marks, S_NORMAL, star);
+      EXPECT_EQ(result.body,
+                std::string(command) + std::string(star) + "{Intro\\_1}");
+      EXPECT_EQ(result.returned, nullptr);
+      EXPECT_EQ(result.cell, S_NORMAL);
+
+      mark_list open_heading = {start(kind), text("x")};
+      result = render(open_heading, S_NORMAL, star);
+      EXPECT_EQ(result.body, std::string(command) + std::string(star) + "{x");
+      EXPECT_EQ(result.cell, S_HEADER);
+    }
+  }
+}
+
+TEST(RenderMarks, FixedFragmentsAndStateChanges) {
+  const render_case cases[] = {
+      {"paragraph start and end",
+       {start(M_PARAGRAPH), text("a"), end(M_PARAGRAPH)},
+       "\\par a\\par "},
+      {"item end writes a second item",
+       {start(M_LIST_ITEM), text("a"), end(M_LIST_ITEM)},
+       "\\item a\\item "},
+      {"description title end writes a second opening",
+       {start(M_DESC_TITLE), text("t"), end(M_DESC_TITLE)},
+       "\\item[t\\item["},
+      {"description text end writes a second bracket",
+       {start(M_DESC_TEXT), text("d"), end(M_DESC_TEXT)},
+       "]d]"},
+      {"heading end with nothing open", {end(M_HEADER_3), text("x")}, "}x"},
+      {"heading end with nothing open leaves the title state",
+       {text("dropped"), end(M_HEADER_3), text("x")},
+       "}x",
+       walked_to_the_end,
+       S_NORMAL,
+       S_TITLE},
+      {"heading end inside a title",
+       {start(M_TITLE), start(M_HEADER_1), text("x"), end(M_HEADER_1),
+        text("y"), end(M_TITLE)},
+       "\\section*{x}y"},
+      {"heading start inside a title ends the dropping",
+       {start(M_TITLE), text("a"), start(M_HEADER_2), text("b"), end(M_TITLE),
+        text("c")},
+       "\\subsection*{bc"},
+      {"title end with no title open",
+       {end(M_TITLE), text("x")},
+       "x",
+       walked_to_the_end,
+       S_NORMAL,
+       S_HEADER},
+      {"title start inside a heading drops text up to the heading end",
+       {start(M_HEADER_1), text("a"), start(M_TITLE), text("b"),
+        end(M_HEADER_1), text("c")},
+       "\\section*{a}c"},
+  };
+  for (const render_case& c : cases) check(c);
+}
+
+TEST(RenderMarks, TypeStyles) {
+  const std::pair<mark_kind, std::string_view> styles[] = {
+      {M_EMPHASIS, "{\\it "},
+      {M_TELETYPE, "{\\tt "},
+      {M_BOLD, "{\\bf "},
+      {M_ITALIC, "{\\it "},
+      {M_UNDERLINE, "\\underline{"},
+      {M_STRONG, "{\\bf "},
+      {M_SAMPLE, "{\\tt "},
+      {M_KEYBOARD, "{\\tt\\bf "},
+      {M_VARIABLE, "{\\it "},
+      {M_DEFINITION, "{\\bf\\it "},
+      {M_CITATION, "{\\sc "},
+  };
+  for (const auto& [kind, opening] : styles) {
+    SCOPED_TRACE(::testing::Message() << "kind " << kind);
+    mark_list marks = {start(kind), text("x_y"), end(kind)};
+    render_result result = render(marks, S_NORMAL);
+    EXPECT_EQ(result.body, std::string(opening) + "x\\_y}");
+    EXPECT_EQ(result.cell, S_NORMAL);
+
+    // Nothing pairs starts with ends: a lone end writes its brace.
+    mark_list lone_end = {text("a"), end(kind), text("b")};
+    EXPECT_EQ(render(lone_end, S_NORMAL).body, "a}b");
+  }
+}
+
+TEST(RenderMarks, KindsThatWriteNothingOfTheirOwn) {
+  const mark_kind silent[] = {
+      M_ANCHOR, M_ADDRESS,   M_PLAIN_TEXT, M_PREFORMATTED, M_PLAIN_REST,
+      M_INDEX,  M_DIRECTORY, M_IMAGE,      M_CODE,         M_UNKNOWN,
+  };
+  for (mark_kind kind : silent) {
+    SCOPED_TRACE(::testing::Message() << "kind " << kind);
+    mark_list marks = {start(kind), text("x"), end(kind)};
+    render_result result = render(marks, S_NORMAL);
+    EXPECT_EQ(result.body, "x");
+    EXPECT_EQ(result.returned, nullptr);
+    EXPECT_EQ(result.cell, S_NORMAL);
+    // They leave a title or heading state as it was.
+    EXPECT_EQ(render(marks, S_TITLE).cell, S_TITLE);
+    EXPECT_EQ(render(marks, S_HEADER).cell, S_HEADER);
+  }
+}
+
+TEST(RenderMarks, ListsAndListings) {
+  const render_case cases[] = {
+      {"unordered list",
+       {start(M_UNUM_LIST), start(M_LIST_ITEM), text("a"), start(M_LIST_ITEM),
+        text("b"), end(M_UNUM_LIST)},
+       "\\begin{itemize}\\item a\\item b\\end{itemize}"},
+      {"closed list hands back the state the cell had at entry",
+       {start(M_UNUM_LIST), start(M_LIST_ITEM), text("a"), end(M_UNUM_LIST)},
+       "\\begin{itemize}\\item a\\end{itemize}",
+       walked_to_the_end,
+       S_HEADER,
+       S_HEADER},
+      {"ordered list",
+       {start(M_NUM_LIST), start(M_LIST_ITEM), text("x"), end(M_NUM_LIST)},
+       "\\begin{enumerate}\\item x\\end{enumerate}"},
+      {"menu",
+       {start(M_MENU), start(M_LIST_ITEM), text("x"), end(M_MENU)},
+       "\\begin{itemize}\\item x\\end{itemize}"},
+      {"description list",
+       {start(M_DESC_LIST), start(M_DESC_TITLE), text("Term"),
+        start(M_DESC_TEXT), text("Meaning"), end(M_DESC_LIST)},
+       "\\begin{description}\\item[Term]Meaning\\end{description}"},
+      {"directory writes nothing, its items do",
+       {start(M_DIRECTORY), start(M_LIST_ITEM), text("x"), end(M_DIRECTORY)},
+       "\\item x"},
+      {"nested lists",
+       {start(M_UNUM_LIST), start(M_LIST_ITEM), text("a"), start(M_NUM_LIST),
+        start(M_LIST_ITEM), text("b"), end(M_NUM_LIST), start(M_LIST_ITEM),
+        text("c"), end(M_UNUM_LIST), text("d")},
+       "\\begin{itemize}\\item a\\begin{enumerate}\\item b\\end{enumerate}"
+       "\\item c\\end{itemize}d"},
+      {"ordered list closed by an unordered-list end",
+       {start(M_NUM_LIST), start(M_LIST_ITEM), text("x"), end(M_UNUM_LIST)},
+       "\\begin{enumerate}\\item x\\end{itemize}"},
+      {"description list closed by a listing end",
+       {start(M_DESC_LIST), start(M_DESC_TITLE), text("t"), end(M_LISTING_TEXT),
+        text("a_b")},
+       "\\begin{description}\\item[t\\end{verbatim}a\\_b"},
+      {"listing closed by an ordered-list end",
+       {start(M_LISTING_TEXT), text("a_b"), end(M_NUM_LIST), text("a_b")},
+       "\\begin{verbatim}a_b\\end{enumerate}a\\_b"},
+      {"menu closed by a description-list end",
+       {start(M_MENU), text("m"), end(M_DESC_LIST)},
+       "\\begin{itemize}m\\end{description}"},
+      {"an end closes the innermost walk whatever opened it",
+       {start(M_UNUM_LIST), start(M_NUM_LIST), text("x"), end(M_UNUM_LIST),
+        text("y"), end(M_NUM_LIST), text("z")},
+       "\\begin{itemize}\\begin{enumerate}x\\end{itemize}y\\end{enumerate}z"},
+      {"listing writes text unchanged",
+       {start(M_LISTING_TEXT), text("a_b"), end(M_LISTING_TEXT)},
+       "\\begin{verbatim}a_b\\end{verbatim}"},
+      {"listing keeps every special character",
+       {start(M_LISTING_TEXT), text("\\ {} <&> ~^ #$%"), end(M_LISTING_TEXT),
+        text("\\")},
+       "\\begin{verbatim}\\ {} <&> ~^ #$%\\end{verbatim}$\\backslash$"},
+      {"non-nesting end inside a listing does not close it",
+       {start(M_LISTING_TEXT), text("x"), end(M_PLAIN_TEXT), text("y_")},
+       "\\begin{verbatim}xy_",
+       walked_to_the_end,
+       S_VERBATIM},
+      {"other tags inside a listing still write their fragments",
+       {start(M_LISTING_TEXT), start(M_BOLD), text("a_b"), end(M_BOLD),
+        start(M_LIST_ITEM), end(M_LISTING_TEXT)},
+       "\\begin{verbatim}{\\bf a_b}\\item \\end{verbatim}"},
+      {"heading end inside a listing: text after it is escaped",
+       {start(M_LISTING_TEXT), text("a_b"), end(M_HEADER_1), text("a_b"),
+        end(M_LISTING_TEXT), text("c_d")},
+       "\\begin{verbatim}a_b}a\\_b\\end{verbatim}c\\_d"},
+      {"title end inside a listing: text after it is escaped",
+       {start(M_LISTING_TEXT), end(M_TITLE), text("a_b")},
+       "\\begin{verbatim}a\\_b",
+       walked_to_the_end,
+       S_NORMAL},
+      {"title around a list",
+       {start(M_TITLE), start(M_UNUM_LIST), start(M_LIST_ITEM), text("t"),
+        end(M_UNUM_LIST), text("after"), end(M_TITLE), text("x")},
+       "\\begin{itemize}\\item t\\end{itemize}x"},
+      {"listing inside a title writes its text",
+       {start(M_TITLE), start(M_LISTING_TEXT), text("a_b"), end(M_LISTING_TEXT),
+        text("dropped")},
+       "\\begin{verbatim}a_b\\end{verbatim}",
+       walked_to_the_end,
+       S_TITLE},
+      {"title left open inside a closed list has no effect after it",
+       {start(M_UNUM_LIST), start(M_LIST_ITEM), start(M_TITLE), text("t"),
+        end(M_UNUM_LIST), text("after")},
+       "\\begin{itemize}\\item \\end{itemize}after"},
+      {"heading left open inside a closed list: state back to normal",
+       {start(M_UNUM_LIST), start(M_HEADER_2), text("h"), end(M_UNUM_LIST),
+        text("after")},
+       "\\begin{itemize}\\subsection*{h\\end{itemize}after",
+       walked_to_the_end,
+       S_NORMAL},
+      {"heading around a closed list stays open after it",
+       {start(M_HEADER_1), start(M_UNUM_LIST), end(M_HEADER_1),
+        end(M_UNUM_LIST), text("x")},
+       "\\section*{\\begin{itemize}}\\end{itemize}x",
+       walked_to_the_end,
+       S_HEADER},
+  };
+  for (const render_case& c : cases) check(c);
+}
+
+TEST(RenderMarks, ListEndingInsideNestedWalks) {
+  const render_case cases[] = {
+      {"open unordered list",
+       {start(M_UNUM_LIST), start(M_LIST_ITEM), text("x")},
+       "\\begin{itemize}\\item x",
+       walked_to_the_end,
+       S_LIST},
+      {"open menu",
+       {start(M_MENU)},
+       "\\begin{itemize}",
+       walked_to_the_end,
+       S_LIST},
+      {"open ordered list",
+       {start(M_NUM_LIST)},
+       "\\begin{enumerate}",
+       walked_to_the_end,
+       S_LIST},
+      {"open description list",
+       {start(M_DESC_LIST)},
+       "\\begin{description}",
+       walked_to_the_end,
+       S_DESC_LIST},
+      {"open listing",
+       {start(M_LISTING_TEXT), text("a_b")},
+       "\\begin{verbatim}a_b",
+       walked_to_the_end,
+       S_VERBATIM},
+      {"innermost open walk's state is handed out",
+       {start(M_UNUM_LIST), start(M_DESC_LIST), start(M_LISTING_TEXT)},
+       "\\begin{itemize}\\begin{description}\\begin{verbatim}",
+       walked_to_the_end,
+       S_VERBATIM},
+      {"inner walk closed, outer left open",
+       {start(M_DESC_LIST), start(M_UNUM_LIST), end(M_UNUM_LIST), text("x")},
+       "\\begin{description}\\begin{itemize}\\end{itemize}x",
+       walked_to_the_end,
+       S_DESC_LIST},
+      {"title opened inside an open list",
+       {start(M_UNUM_LIST), start(M_TITLE), text("t")},
+       "\\begin{itemize}",
+       walked_to_the_end,
+       S_TITLE},
+      {"list inside a title, list left open",
+       {start(M_TITLE), start(M_NUM_LIST), text("t")},
+       "\\begin{enumerate}t",
+       walked_to_the_end,
+       S_LIST},
+      {"heading end inside an open list",
+       {start(M_UNUM_LIST), end(M_HEADER_4), text("x")},
+       "\\begin{itemize}}x",
+       walked_to_the_end,
+       S_NORMAL},
+  };
+  for (const render_case& c : cases) check(c);
+}
+
+TEST(RenderMarks, StrayEndAtTopLevelEndsTheWalk) {
+  const render_case cases[] = {
+      {"unordered-list end",
+       {text("a"), end(M_UNUM_LIST), text("b")},
+       "a\\end{itemize}",
+       1},
+      {"cell keeps its entry value",
+       {text("a"), end(M_NUM_LIST), text("b")},
+       "a\\end{enumerate}",
+       1,
+       S_HEADER,
+       S_HEADER},
+      {"state changes before the stray end do not reach the cell",
+       {start(M_TITLE), text("t"), end(M_DESC_LIST), end(M_TITLE), text("b")},
+       "\\end{description}",
+       2,
+       S_NORMAL},
+      {"listing end",
+       {end(M_LISTING_TEXT), start(M_UNUM_LIST)},
+       "\\end{verbatim}",
+       0},
+      {"menu end", {end(M_MENU), end(M_MENU)}, "\\end{itemize}", 0},
+      {"stray end after a closed list",
+       {start(M_UNUM_LIST), end(M_UNUM_LIST), end(M_NUM_LIST), text("z")},
+       "\\begin{itemize}\\end{itemize}\\end{enumerate}",
+       2},
+      {"later records unwritten, open list included",
+       {end(M_DESC_LIST), start(M_UNUM_LIST), start(M_LIST_ITEM), text("x")},
+       "\\end{description}",
+       0,
+       S_VERBATIM,
+       S_VERBATIM},
+  };
+  for (const render_case& c : cases) check(c);
+}
+
+TEST(RenderMarks, DeepNestingKeepsTheInnermostState) {
+  constexpr std::size_t depth = 1'000'000;
+  mark_list marks(depth, start(M_UNUM_LIST));
+  marks.push_back(start(M_DESC_LIST));
+  render_result open = render(marks, S_NORMAL);
+  EXPECT_EQ(open.returned, nullptr);
+  EXPECT_EQ(open.cell, S_DESC_LIST);
+  EXPECT_EQ(open.body.size(),
+            depth * std::string_view("\\begin{itemize}").size() +
+                std::string_view("\\begin{description}").size());
+
+  // Close every level, then one more: that last end is stray.
+  marks.insert(marks.end(), depth + 1, end(M_NUM_LIST));
+  marks.push_back(end(M_UNUM_LIST));
+  marks.push_back(text("x"));
+  render_result closed = render(marks, S_TITLE);
+  EXPECT_EQ(closed.returned, &marks[marks.size() - 2]);
+  EXPECT_EQ(closed.cell, S_TITLE);
+  EXPECT_TRUE(closed.body.ends_with("\\end{enumerate}\\end{itemize}"));
+}
+
+}  // namespace
+}  // namespace tagweave
