@@ -1,5 +1,7 @@
 #include "diag/dump.h"
 
+#include "testing/test_text.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -13,12 +15,6 @@ namespace {
 std::string kind_name(std::uint32_t kind) {
   byte_sink sink;
   print_kind(sink, kind);
-  return sink.contents();
-}
-
-std::string dump(const mark_list& marks) {
-  byte_sink sink;
-  dump_marks(sink, marks);
   return sink.contents();
 }
 
@@ -79,7 +75,7 @@ TEST(DumpMarks, WritesOneEntryPerRecord) {
   };
   for (const dump_case& c : cases) {
     SCOPED_TRACE(c.what);
-    EXPECT_EQ(dump(c.marks), c.dump);
+    EXPECT_EQ(testing::dump_of(c.marks), c.dump);
   }
 }
 

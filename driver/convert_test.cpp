@@ -1,5 +1,7 @@
 #include "driver/convert.h"
 
+#include "testing/test_text.h"
+
 #include <gtest/gtest.h>
 
 #include <set>
@@ -61,18 +63,12 @@ TEST(ConvertDocument, ReportsWhetherTheDocumentWasWrittenWhole) {
        "\\end{itemize}",
        split_status::complete, true},
   };
-  const std::string preamble =
-      "% This file was converted from HTML to LaTeX with Quenby's\n"
-      "% tagweave program\n"
-      "% Version 0.9c\n"
-      "\\documentstyle{article}\n"
-      "\\begin{document}\n";
   for (const outcome_case& c : cases) {
     SCOPED_TRACE(c.text);
     RunOptions options;
     byte_sink dest;
     conversion_outcome outcome = convert_document(c.text, dest, options);
-    EXPECT_EQ(dest.contents(), preamble + c.body + "\\end{document}\n");
+    EXPECT_EQ(dest.contents(), testing::default_document(c.body));
     EXPECT_EQ(outcome.split, c.split);
     EXPECT_EQ(outcome.abnormal_exit, c.abnormal_exit);
     EXPECT_EQ(outcome.whole(),

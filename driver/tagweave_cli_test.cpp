@@ -2,6 +2,7 @@
 // directory, runs the built program in it and compares the files it leaves,
 // standard output, standard error and the exit status byte for byte.
 #include "testing/run_program.h"
+#include "testing/test_text.h"
 
 #include <gtest/gtest.h>
 
@@ -36,16 +37,8 @@ const std::string usage =
     "\t\t-s (write to stdout)\n"
     "\tIf file is - then input is taken from stdin and written to stdout.\n";
 
-const std::string banner =
-    "% This file was converted from HTML to LaTeX with Quenby's\n"
-    "% tagweave program\n"
-    "% Version 0.9c\n";
-
-/// A document converted with no frame options around `body`.
-std::string document(const std::string& body) {
-  return banner + "\\documentstyle{article}\n\\begin{document}\n" + body +
-         "\\end{document}\n";
-}
+using testing::banner;
+using testing::default_document;
 
 /// Something in the test directory: a file with its contents, a directory,
 /// or a symbolic link with its target.
@@ -202,16 +195,16 @@ TEST(TagweaveCommandLine, OptionScanningStopsAtTheFirstFileName) {
        .setup = {file("page.html", heading)},
        .err = "can't open file -n.html for reading.\n",
        .status = 1,
-       .created = {file("page.tex", document("\\section*{Intro}"))}},
+       .created = {file("page.tex", default_document("\\section*{Intro}"))}},
       {.name = "-n after a file names an existing file",
        .args = {"page.html", "-n"},
        .setup = {file("page.html", heading), file("-n", "dash n\n")},
-       .created = {file("page.tex", document("\\section*{Intro}")),
-                   file("-n.tex", document("dash n\n"))}},
+       .created = {file("page.tex", default_document("\\section*{Intro}")),
+                   file("-n.tex", default_document("dash n\n"))}},
       {.name = "-- ends the options",
        .args = {"-n", "--", "-s"},
        .setup = {file("-s", heading)},
-       .created = {file("-s.tex", document("\\section{Intro}"))}},
+       .created = {file("-s.tex", default_document("\\section{Intro}"))}},
       {.name = "an option's argument may begin with a hyphen",
        .args = {"-t", "-s", "page.html"},
        .setup = {file("page.html", "x\n")},
@@ -230,7 +223,7 @@ TEST(TagweaveCommandLine, DerivesInputAndOutputNames) {
       {.name = "page.html",
        .args = {"page.html"},
        .setup = {file("page.html", "from page.html\n")},
-       .created = {file("page.tex", document("from page.html\n"))}},
+       .created = {file("page.tex", default_document("from page.html\n"))}},
       {.name = "page.html missing: no second .html",
        .args = {"page.html"},
        .err = "can't open file page.html for reading.\n",
@@ -239,11 +232,11 @@ TEST(TagweaveCommandLine, DerivesInputAndOutputNames) {
        .args = {"page"},
        .setup = {file("page", "from page\n"),
                  file("page.html", "from page.html\n")},
-       .created = {file("page.tex", document("from page\n"))}},
+       .created = {file("page.tex", default_document("from page\n"))}},
       {.name = "page does not exist",
        .args = {"page"},
        .setup = {file("page.html", "from page.html\n")},
-       .created = {file("page.tex", document("from page.html\n"))}},
+       .created = {file("page.tex", default_document("from page.html\n"))}},
       {.name = "neither page nor page.html",
        .args = {"page"},
        .err = "can't open file page.html for reading.\n",
@@ -251,23 +244,24 @@ TEST(TagweaveCommandLine, DerivesInputAndOutputNames) {
       {.name = "page.htm does not exist",
        .args = {"page.htm"},
        .setup = {file("page.htm.html", "from page.htm.html\n")},
-       .created = {file("page.htm.tex", document("from page.htm.html\n"))}},
+       .created = {file("page.htm.tex",
+                        default_document("from page.htm.html\n"))}},
       {.name = "page.htm exists",
        .args = {"page.htm"},
        .setup = {file("page.htm", "from page.htm\n")},
-       .created = {file("page.htm.tex", document("from page.htm\n"))}},
+       .created = {file("page.htm.tex", default_document("from page.htm\n"))}},
       {.name = "page.HTML: the suffix is case-sensitive",
        .args = {"page.HTML"},
        .setup = {file("page.HTML", "upper\n")},
-       .created = {file("page.HTML.tex", document("upper\n"))}},
+       .created = {file("page.HTML.tex", default_document("upper\n"))}},
       {.name = "old.d/page: the dot is in the directory name",
        .args = {"old.d/page"},
        .setup = {directory("old.d"), file("old.d/page.html", "in old.d\n")},
-       .created = {file("old.d/page.tex", document("in old.d\n"))}},
+       .created = {file("old.d/page.tex", default_document("in old.d\n"))}},
       {.name = "a.html.html loses only the last .html",
        .args = {"a.html.html"},
        .setup = {file("a.html.html", "twice\n")},
-       .created = {file("a.html.tex", document("twice\n"))}},
+       .created = {file("a.html.tex", default_document("twice\n"))}},
       {.name = "the empty argument, nothing to read",
        .args = {""},
        .err = "can't open file .html for reading.\n",
@@ -275,7 +269,7 @@ TEST(TagweaveCommandLine, DerivesInputAndOutputNames) {
       {.name = "the empty argument reads .html and writes .tex",
        .args = {""},
        .setup = {file(".html", "hidden\n")},
-       .created = {file(".tex", document("hidden\n"))}},
+       .created = {file(".tex", default_document("hidden\n"))}},
   });
 }
 
@@ -284,26 +278,27 @@ TEST(TagweaveCommandLine, HyphenIsStandardInputAndOutput) {
       {.name = "lone - without -s",
        .args = {"-"},
        .input = "x &lt; y\n",
-       .out = document("x $<$ y\n")},
+       .out = default_document("x $<$ y\n")},
       {.name = "- with -s",
        .args = {"-s", "-"},
        .input = "x\n",
-       .out = document("x\n")},
+       .out = default_document("x\n")},
       {.name = "- beside a named file without -s",
        .args = {"page.html", "-"},
        .setup = {file("page.html", "named\n")},
        .input = "piped\n",
-       .out = document("piped\n"),
-       .created = {file("page.tex", document("named\n"))}},
+       .out = default_document("piped\n"),
+       .created = {file("page.tex", default_document("named\n"))}},
       {.name = "- twice: the second finds standard input at its end",
        .args = {"-", "-"},
        .input = "once\n",
-       .out = document("once\n") + document("")},
+       .out = default_document("once\n") + default_document("")},
       {.name = "-s interleaves named files and standard input in order",
        .args = {"-s", "a.html", "-", "b"},
        .setup = {file("a.html", "A\n"), file("b.html", "B\n")},
        .input = "S\n",
-       .out = document("A\n") + document("S\n") + document("B\n")},
+       .out = default_document("A\n") + default_document("S\n") +
+              default_document("B\n")},
   });
 }
 
@@ -312,7 +307,7 @@ TEST(TagweaveCommandLine, ToStandardOutputCreatesNoFiles) {
       {.name = "-s with two files",
        .args = {"-s", "a.html", "b.html"},
        .setup = {file("a.html", "first\n"), file("b.html", "second\n")},
-       .out = document("first\n") + document("second\n")},
+       .out = default_document("first\n") + default_document("second\n")},
   });
 }
 
@@ -321,7 +316,7 @@ TEST(TagweaveCommandLine, LoadingFoldsLineEndsAndDropsNuls) {
       {.name = "line-end runs and NULs",
        .args = {"-"},
        .input = "a\n\n\nb\r\r\rc\r\n\r\nd\0e\n\0\nf\n"s,
-       .out = document("a\nb\rc\r\n\r\nde\n\nf\n")},
+       .out = default_document("a\nb\rc\r\n\r\nde\n\nf\n")},
   });
 }
 
@@ -332,26 +327,26 @@ TEST(TagweaveCommandLine, FailedArgumentsCostThemselvesAndTheExitStatus) {
        .setup = {file("a.html", "A\n")},
        .err = "can't open file missing.html for reading.\n",
        .status = 1,
-       .created = {file("a.tex", document("A\n"))}},
+       .created = {file("a.tex", default_document("A\n"))}},
       {.name = "missing second file, without .html",
        .args = {"a.html", "missing"},
        .setup = {file("a.html", "A\n")},
        .err = "can't open file missing.html for reading.\n",
        .status = 1,
-       .created = {file("a.tex", document("A\n"))}},
+       .created = {file("a.tex", default_document("A\n"))}},
       {.name = "missing first file, later ones converted",
        .args = {"missing", "b.html"},
        .setup = {file("b.html", "B\n")},
        .err = "can't open file missing.html for reading.\n",
        .status = 1,
-       .created = {file("b.tex", document("B\n"))}},
+       .created = {file("b.tex", default_document("B\n"))}},
       {.name = "output name is a directory",
        .args = {"page.html", "b.html"},
        .setup = {file("page.html", "P\n"), directory("page.tex"),
                  file("b.html", "B\n")},
        .err = "can't open file page.tex for writing.\n",
        .status = 1,
-       .created = {file("b.tex", document("B\n"))}},
+       .created = {file("b.tex", default_document("B\n"))}},
       {.name = "output directory does not exist",
        .args = {"page.html"},
        .setup = {file("page.html", "P\n"),
@@ -363,14 +358,14 @@ TEST(TagweaveCommandLine, FailedArgumentsCostThemselvesAndTheExitStatus) {
        .setup = {directory("dir"), file("b.html", "B\n")},
        .err = "can't read file dir.\n",
        .status = 1,
-       .created = {file("dir.tex", document("")),
-                   file("b.tex", document("B\n"))}},
+       .created = {file("dir.tex", default_document("")),
+                   file("b.tex", default_document("B\n"))}},
       {.name = "input named .html is a directory",
        .args = {"dir.html"},
        .setup = {directory("dir.html")},
        .err = "can't read file dir.html.\n",
        .status = 1,
-       .created = {file("dir.tex", document(""))}},
+       .created = {file("dir.tex", default_document(""))}},
   });
 }
 
@@ -395,7 +390,7 @@ TEST(TagweaveCommandLine, WriteErrorsAreReported) {
                  file("b.html", "B\n")},
        .err = "can't write file page.tex.\n",
        .status = 1,
-       .created = {file("b.tex", document("B\n"))}},
+       .created = {file("b.tex", default_document("B\n"))}},
   });
 }
 
@@ -487,15 +482,15 @@ TEST(TagweaveCommandLine, NumberedHeadings) {
       {.name = "unnumbered by default",
        .args = {"-"},
        .input = input,
-       .out = document("\\section*{A}\\subsection*{B}")},
+       .out = default_document("\\section*{A}\\subsection*{B}")},
       {.name = "-n",
        .args = {"-n", "-"},
        .input = input,
-       .out = document("\\section{A}\\subsection{B}")},
+       .out = default_document("\\section{A}\\subsection{B}")},
       {.name = "-n twice",
        .args = {"-n", "-n", "-"},
        .input = input,
-       .out = document("\\section{A}\\subsection{B}")},
+       .out = default_document("\\section{A}\\subsection{B}")},
   });
 }
 
@@ -504,7 +499,7 @@ TEST(TagweaveCommandLine, UnfinishedDocumentsEndWithStatusOne) {
       {.name = "unterminated tag",
        .args = {"-"},
        .input = "ab <i",
-       .out = document("ab "),
+       .out = default_document("ab "),
        .err = "error parsing mark, bailing out\n",
        .status = 1},
       {.name = "unterminated tag, later files still converted",
@@ -512,8 +507,8 @@ TEST(TagweaveCommandLine, UnfinishedDocumentsEndWithStatusOne) {
        .setup = {file("bad.html", "x<!y"), file("good.html", "ok\n")},
        .err = "error parsing mark, bailing out\n",
        .status = 1,
-       .created = {file("bad.tex", document("x")),
-                   file("good.tex", document("ok\n"))}},
+       .created = {file("bad.tex", default_document("x")),
+                   file("good.tex", default_document("ok\n"))}},
       {.name = "stray list end tag at the top level",
        .args = {"-f", "F", "-"},
        .input = "a</ul>b\n",
@@ -531,12 +526,13 @@ TEST(TagweaveCommandLine, EachDocumentStartsInTheNormalRenderState) {
        .args = {"-s", "a.html", "b.html"},
        .setup = {file("a.html", "<title>Unclosed\n"),
                  file("b.html", "x & y\n")},
-       .out = document("") + document("x \\& y\n")},
+       .out = default_document("") + default_document("x \\& y\n")},
       {.name = "after an unclosed listing",
        .args = {"-s", "a.html", "b.html"},
        .setup = {file("a.html", "<listing>\nraw_text\n"),
                  file("b.html", "a_b\n")},
-       .out = document("\\begin{verbatim}raw_text\n") + document("a\\_b\n")},
+       .out = default_document("\\begin{verbatim}raw_text\n") +
+              default_document("a\\_b\n")},
   });
 }
 

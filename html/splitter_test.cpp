@@ -6,6 +6,9 @@
 #include "html/tag_reader.h"
 #include "latex/byte_sink.h"
 
+#include "testing/literal_reading.h"
+#include "testing/test_text.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -16,35 +19,6 @@
 
 namespace tagweave {
 namespace {
-
-std::string escaped(std::string_view text) {
-  std::string out = "\"";
-  for (char c : text) {
-    auto byte = static_cast<unsigned char>(c);
-    switch (c) {
-      case '\n': out += "\\n"; break;
-      case '\t': out += "\\t"; break;
-      case '\r': out += "\\r"; break;
-      case '\\': out += "\\\\"; break;
-      case '"': out += "\\\""; break;
-      default:
-        if (byte < 32 || byte > 126) {
-          char hex[8];
-          std::snprintf(hex, sizeof hex, "\\x%02x", byte);
-          out += hex;
-        } else {
-          out += c;
-        }
-    }
-  }
-  return out + "\"";
-}
-
-std::string dump(const mark_list& marks) {
-  byte_sink sink;
-  dump_marks(sink, marks);
-  return sink.contents();
-}
 
 /// The dump of one text run.
 std::string run(std::string_view text) {
@@ -75,9 +49,9 @@ struct split_case {
 
 void expect_splits(const std::vector<split_case>& cases) {
   for (const split_case& c : cases) {
-    SCOPED_TRACE("input " + escaped(c.input));
+    SCOPED_TRACE("input " + testing::quoted(c.input));
     split_result got = split_document(c.input);
-    EXPECT_EQ(dump(got.marks), c.dump);
+    EXPECT_EQ(testing::dump_of(got.marks), c.dump);
     EXPECT_EQ(got.status, c.status);
   }
 }
@@ -173,116 +147,11 @@ TEST(SplitDocument, BailsOutAtATagThatIsNeverClosed) {
   });
 }
 
-// A splitter written straight from the step-by-step description: the end
-// of example and listing content is found by reading a tag at every
-// candidate '<' and going on right after that '<'. Quadratic and simple, it
-// is the yardstick for the linear end-tag search.
-namespace reference_model {
-
-enum class mode { ordinary, raw, rest };
-
-bool is_raw_kind(mark_kind kind) {
-  return kind == M_PLAIN_TEXT || kind == M_LISTING_TEXT;
-}
-
-bool is_letter_at(std::string_view text, std::size_t i) {
-  return i < text.size() && is_ascii_letter(text[i]);
-}
-
-std::size_t ordinary_run_end(std::string_view text, std::size_t from) {
-  for (std::size_t i = from; i < text.size(); ++i) {
-    if (text[i] != '<') continue;
-    if (is_letter_at(text, i + 1)) return i;
-    if (i + 1 < text.size() && text[i + 1] == '!') return i;
-    if (i + 1 < text.size() && text[i + 1] == '/' && is_letter_at(text, i + 2))
-      return i;
-  }
-  return text.size();
-}
-
-std::size_t raw_run_end(std::string_view text, std::size_t from) {
-  for (std::size_t i = from; i < text.size(); ++i) {
-    if (text[i] != '<') continue;
-    bool candidate = is_letter_at(text, i + 1) ||
-                     (i + 1 < text.size() && text[i + 1] == '/' &&
-                      is_letter_at(text, i + 2));
-    if (!candidate) continue;
-    tag_read tag = read_tag(text, i);
-    if (tag.status == tag_status::read && tag.mark.is_end &&
-        is_raw_kind(tag.mark.kind)) {
-      return i;
-    }
-  }
-  return text.size();
-}
-
-split_result split(std::string_view text) {
-  split_result result;
-  std::size_t scan = 0;
-  bool keep_blanks = false;
-  mode current = mode::ordinary;
-  while (scan < text.size()) {
-    if (current == mode::rest) {
-      append_mark(result.marks, {M_NONE, false, std::string(text.substr(scan))},
-                  keep_blanks);
-      return result;
-    }
-    std::size_t end = current == mode::raw ? raw_run_end(text, scan)
-                                           : ordinary_run_end(text, scan);
-    if (end > scan) {
-      std::string copy(text.substr(scan, end - scan));
-      decode_entities(copy);
-      append_mark(result.marks, {M_NONE, false, copy}, keep_blanks);
-    }
-    if (end == text.size()) return result;
-    tag_read tag = read_tag(text, end);
-    if (tag.status != tag_status::read) {
-      result.status = split_status::unterminated_tag;
-      return result;
-    }
-    const mark_up mark = tag.mark;
-    append_mark(result.marks, std::move(tag.mark), keep_blanks);
-    scan = tag.end + 1;
-    current = mode::ordinary;
-    bool skip_line_feed = false;
-    if (!mark.is_end && is_raw_kind(mark.kind)) {
-      current = mode::raw;
-      skip_line_feed = true;
-    } else if (!mark.is_end && mark.kind == M_PREFORMATTED) {
-      keep_blanks = true;
-      skip_line_feed = true;
-    } else if (!mark.is_end && mark.kind == M_PLAIN_REST) {
-      current = mode::rest;
-      skip_line_feed = true;
-    } else if (mark.is_end && mark.kind == M_PREFORMATTED) {
-      keep_blanks = false;
-    }
-    if (skip_line_feed && scan < text.size() && text[scan] == '\n') ++scan;
-  }
-  return result;
-}
-
-}  // namespace reference_model
-
 bool disagrees(const std::string& text) {
   split_result got = split_document(text);
-  split_result expected = reference_model::split(text);
-  return dump(got.marks) != dump(expected.marks) ||
+  split_result expected = testing::literal::split(text);
+  return testing::dump_of(got.marks) != testing::dump_of(expected.marks) ||
          got.status != expected.status;
-}
-
-/// Drops single bytes from a disagreeing document for as long as it still
-/// disagrees, so that the report shows a minimal case.
-std::string shrunk(std::string text) {
-  for (std::size_t i = 0; i < text.size();) {
-    std::string shorter = text.substr(0, i) + text.substr(i + 1);
-    if (disagrees(shorter)) {
-      text = shorter;
-    } else {
-      ++i;
-    }
-  }
-  return text;
 }
 
 TEST(SplitDocument, ModelAgreesOnKnownCases) {
@@ -294,9 +163,9 @@ TEST(SplitDocument, ModelAgreesOnKnownCases) {
       {"ab <i", run("ab "), split_status::unterminated_tag},
   };
   for (const split_case& c : cases) {
-    SCOPED_TRACE("input " + escaped(c.input));
-    split_result got = reference_model::split(c.input);
-    EXPECT_EQ(dump(got.marks), c.dump);
+    SCOPED_TRACE("input " + testing::quoted(c.input));
+    split_result got = testing::literal::split(c.input);
+    EXPECT_EQ(testing::dump_of(got.marks), c.dump);
     EXPECT_EQ(got.status, c.status);
   }
 }
@@ -326,13 +195,13 @@ TEST(SplitDocument, AgreesWithTheStepByStepModelOnRandomDocuments) {
     }
     if (!disagrees(text)) continue;
     ++failures;
-    text = shrunk(text);
+    text = testing::shrunk(text, disagrees);
     split_result got = split_document(text);
-    split_result expected = reference_model::split(text);
-    ADD_FAILURE() << "input " << escaped(text) << "\nsplit_document:\n"
-                  << dump(got.marks) << "status "
+    split_result expected = testing::literal::split(text);
+    ADD_FAILURE() << "input " << testing::quoted(text) << "\nsplit_document:\n"
+                  << testing::dump_of(got.marks) << "status "
                   << static_cast<int>(got.status) << "\nmodel:\n"
-                  << dump(expected.marks) << "status "
+                  << testing::dump_of(expected.marks) << "status "
                   << static_cast<int>(expected.status);
   }
 }

@@ -1,5 +1,7 @@
 #include "latex/frame.h"
 
+#include "testing/test_text.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -9,10 +11,7 @@
 namespace tagweave {
 namespace {
 
-const std::string banner =
-    "% This file was converted from HTML to LaTeX with Quenby's\n"
-    "% tagweave program\n"
-    "% Version 0.9c\n";
+using testing::banner;
 const std::string article_start =
     "\\documentstyle{article}\n"
     "\\begin{document}\n";

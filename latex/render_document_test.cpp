@@ -2,6 +2,8 @@
 // included, compared byte for byte.
 #include "driver/convert.h"
 
+#include "testing/test_text.h"
+
 #include <gtest/gtest.h>
 
 #include <cstddef>
@@ -11,17 +13,9 @@
 namespace tagweave {
 namespace {
 
-constexpr std::string_view preamble =
-    "% This file was converted from HTML to LaTeX with Quenby's\n"
-    "% tagweave program\n"
-    "% Version 0.9c\n"
-    "\\documentstyle{article}\n"
-    "\\begin{document}\n";
-constexpr std::string_view closing = "\\end{document}\n";
-
-std::string document(std::string_view body) {
-  return std::string(preamble) + std::string(body) + std::string(closing);
-}
+using testing::default_closing;
+using testing::default_document;
+using testing::default_preamble;
 
 struct converted {
   std::string out;
@@ -147,7 +141,7 @@ TEST(ConvertDocument, WholeDocuments) {
   for (const document_case& c : cases) {
     SCOPED_TRACE(c.html);
     converted result = convert(c.html, c.numbered);
-    EXPECT_EQ(result.out, document(c.body));
+    EXPECT_EQ(result.out, default_document(c.body));
     EXPECT_EQ(result.outcome.abnormal_exit, c.abnormal_exit);
     EXPECT_EQ(result.outcome.split, split_status::complete);
   }
@@ -162,14 +156,14 @@ TEST(ConvertDocument, AbnormalExitStillWritesTheClosing) {
       convert_document("<p>a</ol>b<title>", dest, options);
   EXPECT_TRUE(outcome.abnormal_exit);
   EXPECT_FALSE(outcome.whole());
-  EXPECT_EQ(dest.contents(), std::string(preamble) +
+  EXPECT_EQ(dest.contents(), default_preamble +
                                  "\\par a\\end{enumerate}% footer\n" +
-                                 std::string(closing));
+                                 std::string(default_closing));
 }
 
 TEST(ConvertDocument, UnterminatedTagRendersWhatWasRead) {
   converted result = convert("<b>ab <i");
-  EXPECT_EQ(result.out, document("{\\bf ab "));
+  EXPECT_EQ(result.out, default_document("{\\bf ab "));
   EXPECT_EQ(result.outcome.split, split_status::unterminated_tag);
   EXPECT_FALSE(result.outcome.abnormal_exit);
   EXPECT_FALSE(result.outcome.whole());
@@ -182,8 +176,9 @@ TEST(ConvertDocument, EachDocumentStartsInTheNormalState) {
     SCOPED_TRACE(html);
     EXPECT_TRUE(convert_document(html, dest, options).whole());
   }
-  EXPECT_EQ(dest.contents(), document("") + document("\\begin{verbatim}a_b") +
-                                 document("\\par x\\_y"));
+  EXPECT_EQ(dest.contents(), default_document("") +
+                                 default_document("\\begin{verbatim}a_b") +
+                                 default_document("\\par x\\_y"));
 }
 
 std::string repeated(std::string_view piece, std::size_t count) {
@@ -201,14 +196,14 @@ TEST(ConvertDocument, MillionNestedLists) {
     SCOPED_TRACE("a million unclosed lists");
     converted result = convert(repeated("<ul>", depth));
     EXPECT_TRUE(result.outcome.whole());
-    EXPECT_EQ(result.out.size(),
-              preamble.size() + depth * begin.size() + closing.size());
-    EXPECT_TRUE(
-        result.out.starts_with(std::string(preamble) + std::string(begin)));
-    EXPECT_TRUE(
-        result.out.ends_with(std::string(begin) + std::string(closing)));
-    EXPECT_TRUE(result.out ==
-                document(repeated(begin, depth)));  // no 15 MB diff on failure
+    EXPECT_EQ(result.out.size(), default_preamble.size() +
+                                     depth * begin.size() +
+                                     default_closing.size());
+    EXPECT_TRUE(result.out.starts_with(default_preamble + std::string(begin)));
+    EXPECT_TRUE(result.out.ends_with(std::string(begin) +
+                                     std::string(default_closing)));
+    EXPECT_TRUE(result.out == default_document(repeated(
+                                  begin, depth)));  // no 15 MB diff on failure
   }
   {
     SCOPED_TRACE("a million closed lists with items");
@@ -218,12 +213,12 @@ TEST(ConvertDocument, MillionNestedLists) {
     std::string body = repeated("\\begin{itemize}\\item x", depth) +
                        repeated("\\end{itemize}", depth);
     EXPECT_EQ(result.out.size(),
-              preamble.size() + body.size() + closing.size());
-    EXPECT_TRUE(result.out.starts_with(std::string(preamble) +
-                                       "\\begin{itemize}\\item x"));
+              default_preamble.size() + body.size() + default_closing.size());
+    EXPECT_TRUE(
+        result.out.starts_with(default_preamble + "\\begin{itemize}\\item x"));
     EXPECT_TRUE(result.out.ends_with("}\\end{itemize}\\end{itemize}" +
-                                     std::string(closing)));
-    EXPECT_TRUE(result.out == document(body));
+                                     std::string(default_closing)));
+    EXPECT_TRUE(result.out == default_document(body));
   }
   {
     SCOPED_TRACE("one end tag too many");
@@ -231,8 +226,8 @@ TEST(ConvertDocument, MillionNestedLists) {
                                repeated("</ol>", depth + 1) + "<p>after");
     EXPECT_TRUE(result.outcome.abnormal_exit);
     EXPECT_TRUE(result.out ==
-                document(repeated("\\begin{enumerate}", depth) +
-                         repeated("\\end{enumerate}", depth + 1)));
+                default_document(repeated("\\begin{enumerate}", depth) +
+                                 repeated("\\end{enumerate}", depth + 1)));
   }
 }
 

@@ -1,0 +1,98 @@
+// The libFuzzer target: the first byte of an input chooses the run options,
+// the rest is the document. Each input is converted whole into memory, split
+// and dumped, and its records are compared with the literal reading, so a
+// fault shows as a crash, a sanitizer report or a difference in the records.
+#include "diag/dump.h"
+#include "driver/convert.h"
+#include "driver/load_text.h"
+#include "html/splitter.h"
+#include "latex/byte_sink.h"
+#include "testing/literal_reading.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+namespace {
+
+using namespace tagweave;
+
+// Option bits of the first byte.
+constexpr unsigned number_sections = 1u << 0;  // -n
+constexpr unsigned page_break = 1u << 1;       // -p
+constexpr unsigned want_toc = 1u << 2;         // -c
+constexpr unsigned have_title = 1u << 3;       // -t
+constexpr unsigned have_author = 1u << 4;      // -a
+constexpr unsigned header_footer = 1u << 5;    // -h and -f
+constexpr unsigned have_style = 1u << 6;       // -o
+constexpr unsigned load_first = 1u << 7;       // fold line ends as loading does
+
+// The literal reading is quadratic; above this size it would only slow the
+// search down.
+constexpr std::size_t literal_limit = 8192;
+
+RunOptions options_from(unsigned bits) {
+  RunOptions options;
+  options.number_sections = (bits & number_sections) != 0;
+  options.section_star = options.number_sections ? "" : "*";
+  options.page_break = (bits & page_break) != 0;
+  options.want_toc = (bits & want_toc) != 0;
+  options.have_title = (bits & have_title) != 0;
+  options.title_text = "A & B_{1} ~ 50% $x^2$ #1 <\\>";
+  options.have_author = (bits & have_author) != 0;
+  options.author_text = "J. {Doe} & co_ ~";
+  options.have_header = options.have_footer = (bits & header_footer) != 0;
+  options.header_text = "\\pagestyle{empty}\n";
+  options.footer_text = "% the end\n";
+  options.have_style = (bits & have_style) != 0;
+  options.style_options = "[11pt]{report}";
+  return options;
+}
+
+[[noreturn]] void fail(const char* what, const std::string& detail) {
+  std::fprintf(stderr, "convert_fuzz: %s\n%s\n", what, detail.c_str());
+  std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
+                                      std::size_t size) {
+  if (size == 0) return 0;
+  const unsigned bits = data[0];
+  std::string_view document(reinterpret_cast<const char*>(data + 1), size - 1);
+  std::string loaded;
+  if (bits & load_first) {
+    line_end_folder folder;
+    folder.append(loaded, document);
+    document = loaded;
+  }
+
+  RunOptions options = options_from(bits);
+  byte_sink output;
+  conversion_outcome outcome = convert_document(document, output, options);
+  if (!output.contents().ends_with("\\end{document}\n")) {
+    fail("the output does not end with \\end{document}", "");
+  }
+
+  split_result split = split_document(document);
+  if (split.status != outcome.split) {
+    fail("split status differs between converting and splitting", "");
+  }
+  byte_sink dump;
+  dump_marks(dump, split.marks);
+
+  if (document.size() <= literal_limit) {
+    std::string fast = testing::literal::describe(split);
+    std::string slow =
+        testing::literal::describe(testing::literal::split(document));
+    if (fast != slow) {
+      fail("split_document differs from the literal reading",
+           "split_document:\n" + fast + "literal reading:\n" + slow);
+    }
+  }
+  return 0;
+}
