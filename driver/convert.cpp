@@ -5,15 +5,35 @@
 
 namespace tagweave {
 
+namespace {
+
+/// Writes each record as the splitter reads it, until a stray end tag of a
+/// list ends the walk; the splitter still reads the rest, so that a tag that
+/// is never closed is reported all the same.
+class rendering_consumer : public mark_consumer {
+ public:
+  rendering_consumer(byte_sink& dest, const RunOptions& options)
+      : walk_(dest, S_NORMAL, options) {}
+
+  void take(mark_up&& rec) override {
+    if (!ended_early_) ended_early_ = !walk_.render(rec);
+  }
+  bool ended_early() const { return ended_early_; }
+
+ private:
+  mark_renderer walk_;
+  bool ended_early_ = false;
+};
+
+}  // namespace
+
 conversion_outcome convert_document(std::string_view text, byte_sink& dest,
                                     const RunOptions& options) {
-  conversion_outcome outcome;
-  split_result split = split_document(text);
-  outcome.split = split.status;
   write_frame_preamble(dest, options);
-  render_state state = S_NORMAL;
-  outcome.abnormal_exit =
-      render_marks(dest, split.marks, state, options) != nullptr;
+  rendering_consumer body(dest, options);
+  conversion_outcome outcome;
+  outcome.split = split_document(text, body);
+  outcome.abnormal_exit = body.ended_early();
   write_frame_closing(dest, options);
   return outcome;
 }

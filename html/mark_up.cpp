@@ -12,10 +12,12 @@ bool is_blank_run(std::string_view text) {
                      [](char c) { return is_html_blank(c); });
 }
 
+bool is_dropped_blank_run(const mark_up& rec, bool keep_blanks) {
+  return !keep_blanks && rec.is_text_run() && is_blank_run(rec.text);
+}
+
 bool append_mark(mark_list& marks, mark_up&& rec, bool keep_blanks) {
-  if (!keep_blanks && rec.is_text_run() && is_blank_run(rec.text)) {
-    return false;
-  }
+  if (is_dropped_blank_run(rec, keep_blanks)) return false;
   marks.push_back(std::move(rec));
   return true;
 }

@@ -67,12 +67,23 @@ struct mark_up {
 /// into the loaded text, so that can be released independently.
 using mark_list = std::deque<mark_up>;
 
+/// Receives a document's records in order, as they are read, so that a
+/// document can be written while it is being read instead of held whole.
+class mark_consumer {
+ public:
+  virtual ~mark_consumer() = default;
+  virtual void take(mark_up&& rec) = 0;
+};
+
 /// True when `text` holds only tabs, line feeds and spaces (or nothing).
 bool is_blank_run(std::string_view text);
 
-/// Appends `rec` to `marks`, except a text run made only of blanks when
-/// `keep_blanks` is false: such runs carry nothing outside preformatted text.
-/// Returns whether the record was appended.
+/// True when `rec` is a text run made only of blanks and blanks are not
+/// kept: outside preformatted text such runs carry nothing.
+bool is_dropped_blank_run(const mark_up& rec, bool keep_blanks);
+
+/// Appends `rec` to `marks` unless it is a dropped blank run. Returns whether
+/// the record was appended.
 bool append_mark(mark_list& marks, mark_up&& rec, bool keep_blanks);
 
 }  // namespace tagweave

@@ -115,10 +115,10 @@ class end_tag_search {
 /// and what the last tag asked for.
 class splitter {
  public:
-  explicit splitter(std::string_view source)
-      : text_(source), end_search_(source) {}
+  splitter(std::string_view source, mark_consumer& consumer)
+      : text_(source), end_search_(source), consumer_(consumer) {}
 
-  split_result run() {
+  split_status run() {
     while (pos_ < text_.size()) {
       if (mode_ == run_mode::rest) {
         append_run(std::string(text_.substr(pos_)));
@@ -129,12 +129,9 @@ class splitter {
                                 : find_ordinary_run_end(pos_);
       if (run_end > pos_) append_decoded_run(pos_, run_end);
       if (run_end == text_.size()) break;
-      if (!take_tag(run_end)) {
-        result_.status = split_status::unterminated_tag;
-        break;
-      }
+      if (!take_tag(run_end)) return split_status::unterminated_tag;
     }
-    return std::move(result_);
+    return split_status::complete;
   }
 
  private:
@@ -146,9 +143,13 @@ class splitter {
     return text_.size();
   }
 
+  void emit(mark_up&& rec) {
+    if (!is_dropped_blank_run(rec, keep_blanks_))
+      consumer_.take(std::move(rec));
+  }
+
   void append_run(std::string&& text) {
-    append_mark(result_.marks, mark_up{M_NONE, false, std::move(text)},
-                keep_blanks_);
+    emit(mark_up{M_NONE, false, std::move(text)});
   }
 
   void append_decoded_run(std::size_t begin, std::size_t end) {
@@ -164,7 +165,7 @@ class splitter {
     if (tag.status != tag_status::read) return false;
     pos_ = tag.end + 1;
     apply_tag_effect(tag.mark);
-    append_mark(result_.marks, std::move(tag.mark), keep_blanks_);
+    emit(std::move(tag.mark));
     return true;
   }
 
@@ -188,7 +189,17 @@ class splitter {
   std::size_t pos_ = 0;
   bool keep_blanks_ = false;
   run_mode mode_ = run_mode::ordinary;
-  split_result result_;
+  mark_consumer& consumer_;
+};
+
+/// Collects the records into a list.
+class list_collector : public mark_consumer {
+ public:
+  explicit list_collector(mark_list& marks) : marks_(marks) {}
+  void take(mark_up&& rec) override { marks_.push_back(std::move(rec)); }
+
+ private:
+  mark_list& marks_;
 };
 
 }  // namespace
@@ -202,8 +213,15 @@ bool may_begin_tag(std::string_view text, std::size_t position) {
          is_ascii_letter(text[after + 1]);
 }
 
+split_status split_document(std::string_view source, mark_consumer& consumer) {
+  return splitter(source, consumer).run();
+}
+
 split_result split_document(std::string_view source) {
-  return splitter(source).run();
+  split_result result;
+  list_collector collector(result.marks);
+  result.status = split_document(source, collector);
+  return result;
 }
 
 }  // namespace tagweave

@@ -19,8 +19,12 @@ struct split_result {
   split_status status = split_status::complete;
 };
 
-/// Splits `source` into mark-up records. Linear in the size of the text,
-/// whatever the text.
+/// Splits `source` into mark-up records, handing each to `consumer` as soon
+/// as it is read; blank runs outside preformatted text are dropped. Linear in
+/// the size of the text, whatever the text.
+split_status split_document(std::string_view source, mark_consumer& consumer);
+
+/// Splits `source` into the list of its mark-up records.
 split_result split_document(std::string_view source);
 
 /// True when a tag may begin at `position` (which holds '<'): a letter, a

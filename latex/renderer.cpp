@@ -3,7 +3,6 @@
 #include "latex/escape.h"
 
 #include <string_view>
-#include <vector>
 
 namespace tagweave {
 namespace {
@@ -85,40 +84,41 @@ void write_heading(byte_sink& dest, const mark_up& mark,
 
 }  // namespace
 
+bool mark_renderer::render(const mark_up& mark) {
+  if (mark.is_text_run()) {
+    write_text_run(dest_, mark.text, state_);
+    return true;
+  }
+  if (mark.kind == M_TITLE) {
+    state_ = mark.is_end ? S_NORMAL : S_TITLE;
+    return true;
+  }
+  if (std::string_view command = heading_command(mark.kind); !command.empty()) {
+    write_heading(dest_, mark, command, state_, options_);
+    return true;
+  }
+  fragment text = fragment_of(mark.kind);
+  dest_.write(mark.is_end ? text.end : text.start);
+  if (text.nested_state == render_state{}) return true;
+  if (!mark.is_end) {
+    outer_states_.push_back(state_);
+    state_ = text.nested_state;
+    return true;
+  }
+  if (outer_states_.empty()) return false;  // closes nothing: the walk ends
+  state_ = outer_states_.back();
+  outer_states_.pop_back();
+  return true;
+}
+
 const mark_up* render_marks(byte_sink& dest, const mark_list& marks,
                             render_state& state_cell,
                             const RunOptions& options) {
-  render_state state = state_cell;
-  // The states of the walks that the open lists interrupted, innermost last.
-  std::vector<render_state> outer_states;
+  mark_renderer walk(dest, state_cell, options);
   for (const mark_up& mark : marks) {
-    if (mark.is_text_run()) {
-      write_text_run(dest, mark.text, state);
-      continue;
-    }
-    if (mark.kind == M_TITLE) {
-      state = mark.is_end ? S_NORMAL : S_TITLE;
-      continue;
-    }
-    if (std::string_view command = heading_command(mark.kind);
-        !command.empty()) {
-      write_heading(dest, mark, command, state, options);
-      continue;
-    }
-    fragment text = fragment_of(mark.kind);
-    dest.write(mark.is_end ? text.end : text.start);
-    if (text.nested_state == render_state{}) continue;
-    if (!mark.is_end) {
-      outer_states.push_back(state);
-      state = text.nested_state;
-    } else if (outer_states.empty()) {
-      return &mark;  // closes nothing: the walk ends here
-    } else {
-      state = outer_states.back();
-      outer_states.pop_back();
-    }
+    if (!walk.render(mark)) return &mark;
   }
-  state_cell = state;
+  state_cell = walk.state();
   return nullptr;
 }
 

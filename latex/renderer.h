@@ -9,6 +9,8 @@
 #include "html/mark_up.h"
 #include "latex/byte_sink.h"
 
+#include <vector>
+
 namespace tagweave {
 
 enum render_state : int {
@@ -20,12 +22,37 @@ enum render_state : int {
   S_VERBATIM,    ///< inside a listing; text written unchanged
 };
 
-/// Writes `marks` to `dest`. The walk starts in the state held by
-/// `state_cell`. When it reaches the end of the list it stores its final
-/// state there (the innermost open list's) and returns null. An end tag of a
-/// nesting kind with no list open ends the walk early: its end text is
-/// written, it is returned, and `state_cell` is left alone. Nesting depth is
-/// limited only by memory: the walk keeps its own stack of saved states.
+/// The walk over one document's records, fed one record at a time, so that
+/// a document can be written while it is being read. Nesting depth is limited
+/// only by memory: the walk keeps its own stack of the states that open lists
+/// interrupted, rather than calling itself.
+class mark_renderer {
+ public:
+  mark_renderer(byte_sink& dest, render_state start, const RunOptions& options)
+      : dest_(dest), options_(options), state_(start) {}
+
+  /// Writes `mark`. False when `mark` is an end tag of a nesting kind with no
+  /// list open: its end text is written and the walk is over, so no further
+  /// record may be given.
+  bool render(const mark_up& mark);
+
+  /// The current state: the innermost open list's.
+  render_state state() const { return state_; }
+
+ private:
+  void render_tag(const mark_up& mark);
+
+  byte_sink& dest_;
+  const RunOptions& options_;
+  render_state state_;
+  std::vector<render_state> outer_states_;  // innermost last
+};
+
+/// Writes `marks` to `dest`, starting in the state held by `state_cell`.
+/// When the walk reaches the end of the list it stores its final state there
+/// and returns null. An end tag of a nesting kind with no list open ends the
+/// walk early: its end text is written, it is returned, and `state_cell` is
+/// left alone.
 const mark_up* render_marks(byte_sink& dest, const mark_list& marks,
                             render_state& state_cell,
                             const RunOptions& options);
