@@ -24,9 +24,10 @@ struct conversion_outcome {
   }
 };
 
-/// Splits `text`, writes the frame around the rendered body to `dest`.
-/// Every document starts in the normal render state, so one document's
-/// unclosed title or listing does not swallow the next one's text.
+/// Writes the frame and, inside it, the body of `text` to `dest`, each
+/// record as soon as it is read, so memory does not grow with the number of
+/// records. Every document starts in the normal render state, so one
+/// document's unclosed title or listing does not swallow the next one's text.
 conversion_outcome convert_document(std::string_view text, byte_sink& dest,
                                     const RunOptions& options);
 

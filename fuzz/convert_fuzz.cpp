@@ -7,6 +7,8 @@
 #include "driver/load_text.h"
 #include "html/splitter.h"
 #include "latex/byte_sink.h"
+#include "latex/frame.h"
+#include "latex/renderer.h"
 #include "testing/literal_reading.h"
 
 #include <cstddef>
@@ -84,6 +86,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   }
   byte_sink dump;
   dump_marks(dump, split.marks);
+
+  // Converting writes each record as it is read; walking the whole list
+  // afterwards must write the same document.
+  byte_sink from_list;
+  write_frame_preamble(from_list, options);
+  render_state state = S_NORMAL;
+  bool ended_early =
+      render_marks(from_list, split.marks, state, options) != nullptr;
+  write_frame_closing(from_list, options);
+  if (ended_early != outcome.abnormal_exit ||
+      from_list.contents() != output.contents()) {
+    fail("converting differs from rendering the split list",
+         "converted:\n" + output.contents() + "\nfrom the list:\n" +
+             from_list.contents());
+  }
 
   if (document.size() <= literal_limit) {
     std::string fast = testing::literal::describe(split);

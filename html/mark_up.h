@@ -1,6 +1,7 @@
 // The record for one piece of a document between reading and writing: a run
-// of text or one tag. A document is the list of these records in document
-// order; the splitter builds it, the renderer and the dump walk it.
+// of text or one tag. The splitter makes them in document order and hands
+// them on one by one: the converter writes each at once, while the dump and
+// the tests collect them into a list.
 #pragma once
 
 #include <cstdint>

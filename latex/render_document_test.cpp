@@ -2,13 +2,18 @@
 // included, compared byte for byte.
 #include "driver/convert.h"
 
+#include "latex/frame.h"
+#include "latex/renderer.h"
+
 #include "testing/test_text.h"
 
 #include <gtest/gtest.h>
 
 #include <cstddef>
+#include <random>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tagweave {
 namespace {
@@ -228,6 +233,40 @@ TEST(ConvertDocument, MillionNestedLists) {
     EXPECT_TRUE(result.out ==
                 default_document(repeated("\\begin{enumerate}", depth) +
                                  repeated("\\end{enumerate}", depth + 1)));
+  }
+}
+
+// Converting writes each record as soon as it is read; reading the whole
+// list first and walking it must write the very same document.
+TEST(ConvertDocument, WritingWhileReadingMatchesWalkingTheWholeList) {
+  const std::vector<std::string> pieces = {
+      "<ul>",  "</ul>",  "<ol>",    "</OL>",    "<menu>",      "<dl>",
+      "</dl>", "<dt>",   "<dd>",    "<li>",     "<listing>",   "</listing>",
+      "<xmp>", "</xmp>", "<title>", "</title>", "<h2>",        "</h2>",
+      "<pre>", "</pre>", "<b>",     "</b>",     "<plaintext>", "<a",
+      ">",     "&lt;",   "_",       "\\",       "\n",          " ",
+      "x"};
+  std::mt19937 rng(4711);
+  for (int n = 0; n < 5000; ++n) {
+    std::string html;
+    for (std::size_t i = rng() % 14; i > 0; --i) {
+      html += pieces[rng() % pieces.size()];
+    }
+    RunOptions options;
+    byte_sink converted;
+    conversion_outcome outcome = convert_document(html, converted, options);
+
+    split_result split = split_document(html);
+    byte_sink walked;
+    write_frame_preamble(walked, options);
+    render_state state = S_NORMAL;
+    bool ended_early = render_marks(walked, split.marks, state, options);
+    write_frame_closing(walked, options);
+
+    SCOPED_TRACE("input " + testing::quoted(html));
+    ASSERT_EQ(converted.contents(), walked.contents());
+    ASSERT_EQ(outcome.abnormal_exit, ended_early);
+    ASSERT_EQ(outcome.split, split.status);
   }
 }
 
