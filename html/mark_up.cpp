@@ -3,7 +3,6 @@
 #include "html/char_class.h"
 
 #include <algorithm>
-#include <utility>
 
 namespace tagweave {
 
@@ -14,12 +13,6 @@ bool is_blank_run(std::string_view text) {
 
 bool is_dropped_blank_run(const mark_up& rec, bool keep_blanks) {
   return !keep_blanks && rec.is_text_run() && is_blank_run(rec.text);
-}
-
-bool append_mark(mark_list& marks, mark_up&& rec, bool keep_blanks) {
-  if (is_dropped_blank_run(rec, keep_blanks)) return false;
-  marks.push_back(std::move(rec));
-  return true;
 }
 
 }  // namespace tagweave

@@ -83,8 +83,4 @@ bool is_blank_run(std::string_view text);
 /// kept: outside preformatted text such runs carry nothing.
 bool is_dropped_blank_run(const mark_up& rec, bool keep_blanks);
 
-/// Appends `rec` to `marks` unless it is a dropped blank run. Returns whether
-/// the record was appended.
-bool append_mark(mark_list& marks, mark_up&& rec, bool keep_blanks);
-
 }  // namespace tagweave
