@@ -76,9 +76,6 @@ class mark_consumer {
   virtual void take(mark_up&& rec) = 0;
 };
 
-/// True when `text` holds only tabs, line feeds and spaces (or nothing).
-bool is_blank_run(std::string_view text);
-
 /// True when `rec` is a text run made only of blanks and blanks are not
 /// kept: outside preformatted text such runs carry nothing.
 bool is_dropped_blank_run(const mark_up& rec, bool keep_blanks);

@@ -27,7 +27,6 @@ class byte_sink {
   /// Hands the buffered bytes to the descriptor. False when any write so far
   /// has failed; after a failure the sink drops what it is given.
   bool flush();
-  bool failed() const { return failed_; }
 
   /// Everything written to a memory sink.
   const std::string& contents() const { return buffer_; }

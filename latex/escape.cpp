@@ -27,11 +27,12 @@ constexpr escape_table make_escape_table() {
 
 constexpr escape_table escapes = make_escape_table();
 
-}  // namespace
-
+/// The replacement for `byte`, or the empty view when it passes unchanged.
 std::string_view latex_escape_of(char byte) {
   return escapes[static_cast<unsigned char>(byte)];
 }
+
+}  // namespace
 
 void write_escaped(byte_sink& dest, std::string_view chars) {
   // Write each run of bytes that need no escape with one call.

@@ -9,9 +9,6 @@
 
 namespace tagweave {
 
-/// The replacement for `byte`, or the empty view when it passes unchanged.
-std::string_view latex_escape_of(char byte);
-
 /// Writes `chars` to `dest`, escaped.
 void write_escaped(byte_sink& dest, std::string_view chars);
 
