@@ -40,7 +40,7 @@ conversion_outcome convert_document(std::string_view text, byte_sink& dest,
 
 file_names derive_file_names(
     std::string_view argument,
-    const std::function<bool(const std::string&)>& can_open_for_reading) {
+    const std::function<bool(const std::string&)>& opens_as_input) {
   constexpr std::string_view html = ".html";
   std::string name(argument);
   if (argument.size() >= html.size() &&
@@ -49,7 +49,7 @@ file_names derive_file_names(
     return {std::move(name), std::move(output)};
   }
   std::string output = name + ".tex";
-  if (!can_open_for_reading(name)) name += html;
+  if (!opens_as_input(name)) name += html;
   return {std::move(name), std::move(output)};
 }
 

@@ -1,17 +1,23 @@
 // The tagweave command: reads the options, then converts each file argument
 // in turn, reporting on standard error what went wrong with it. Every
 // argument is tried; the exit status is 1 when any of them was not converted
-// and written whole.
+// and written whole, 3 when memory ran out.
+//
+// No run may destroy a file it was not asked to write: each input is opened
+// once and read whole before its output is opened, and an output that is the
+// input under another name is never written.
 #include "driver/convert.h"
+#include "driver/descriptors.h"
 #include "driver/load_text.h"
 #include "driver/messages.h"
 #include "driver/run_options.h"
+#include "latex/byte_sink.h"
 #include "latex/frame.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 #include <cstdio>
 #include <new>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -20,48 +26,18 @@ namespace {
 
 using messages::report;
 
-void write_stdout(std::string_view text) {
-  std::fwrite(text.data(), 1, text.size(), stdout);
-}
-
 /// Thrown when an input cannot be held in memory; ends the run.
 struct out_of_memory_loading {};
 
-/// A file descriptor that this driver opened and must close.
-class opened_file {
- public:
-  explicit opened_file(int fd) : fd_(fd) {}
-  ~opened_file() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  opened_file(const opened_file&) = delete;
-  opened_file& operator=(const opened_file&) = delete;
-
-  bool is_open() const { return fd_ >= 0; }
-  int fd() const { return fd_; }
-  /// Closes now; false when the close reports an error (a write that the
-  /// system had deferred can fail only here).
-  bool close() {
-    int fd = fd_;
-    fd_ = -1;
-    return ::close(fd) == 0;
-  }
-
- private:
-  int fd_;
-};
-
-bool can_open_for_reading(const std::string& name) {
-  return opened_file(::open(name.c_str(), O_RDONLY | O_CLOEXEC)).is_open();
+/// Writes `text` to standard output; false (reported) when it did not get
+/// there whole.
+bool write_stdout(std::string_view text) {
+  byte_sink out(STDOUT_FILENO);
+  out.write(text);
+  if (out.flush()) return true;
+  report(messages::cant_write_stdout);
+  return false;
 }
-
-/// Where one document comes from and goes to, and how messages name them.
-struct document_ends {
-  int in_fd;
-  int out_fd;
-  std::string read_error;
-  std::string write_error;
-};
 
 class driver {
  public:
@@ -69,9 +45,7 @@ class driver {
 
   void convert_argument(std::string_view argument) {
     if (argument == "-") {
-      convert({STDIN_FILENO, STDOUT_FILENO,
-               std::string(messages::cant_read_stdin),
-               std::string(messages::cant_write_stdout)});
+      convert_standard_input();
     } else {
       convert_named_file(argument);
     }
@@ -80,49 +54,85 @@ class driver {
   bool all_whole() const { return all_whole_; }
 
  private:
+  void convert_standard_input() {
+    std::optional<std::string> text =
+        load_whole(STDIN_FILENO, messages::cant_read_stdin);
+    if (text) write_document(*text, STDOUT_FILENO, messages::cant_write_stdout);
+  }
+
   void convert_named_file(std::string_view argument) {
-    file_names names = derive_file_names(argument, can_open_for_reading);
-    opened_file input(::open(names.input.c_str(), O_RDONLY | O_CLOEXEC));
+    opened_file input;
+    file_names names =
+        derive_file_names(argument, [&input](const std::string& name) {
+          input = open_for_reading(name);
+          return input.is_open();
+        });
+    if (!input.is_open()) input = open_for_reading(names.input);
     if (!input.is_open()) {
       fail(messages::cant_open_for_reading(names.input));
       return;
     }
+    std::optional<std::string> text =
+        load_whole(input.fd(), messages::cant_read_file(names.input));
+    if (!text) return;
     if (options_.to_stdout) {
-      convert({input.fd(), STDOUT_FILENO, messages::cant_read_file(names.input),
-               std::string(messages::cant_write_stdout)});
+      write_document(*text, STDOUT_FILENO, messages::cant_write_stdout);
       return;
     }
-    opened_file output(::open(names.output.c_str(),
-                              O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-    if (!output.is_open()) {
-      fail(messages::cant_open_for_writing(names.output));
-      return;
-    }
+    opened_file output = open_output(names, input.fd());
+    if (!output.is_open()) return;
     std::string write_error = messages::cant_write_file(names.output);
-    if (convert({input.fd(), output.fd(), messages::cant_read_file(names.input),
-                 write_error}) &&
-        !output.close()) {
+    if (write_document(*text, output.fd(), write_error) && !output.close()) {
       fail(write_error);
     }
   }
 
-  /// Loads, converts and writes one document. False when it was not
-  /// written whole; the message has been reported then.
-  bool convert(const document_ends& ends) {
-    loaded_text loaded = load_text(ends.in_fd);
+  /// The input's whole text, or nothing (reported) when it could not be read
+  /// to its end: a document is written only from an input read whole, so a
+  /// failed read never empties an existing output.
+  std::optional<std::string> load_whole(int fd, std::string_view read_error) {
+    loaded_text loaded = load_text(fd);
     if (loaded.status == load_status::out_of_memory) {
       throw out_of_memory_loading{};
     }
-    if (loaded.status == load_status::read_error) fail(ends.read_error);
+    if (loaded.status == load_status::read_error) {
+      fail(read_error);
+      return std::nullopt;
+    }
+    return std::move(loaded.text);
+  }
 
-    byte_sink dest(ends.out_fd);
-    conversion_outcome outcome = convert_document(loaded.text, dest, options_);
+  /// The output file, opened and emptied; not open (reported) when it
+  /// cannot be opened or is the input itself.
+  opened_file open_output(const file_names& names, int input_fd) {
+    opened_file output = open_for_writing(names.output);
+    if (!output.is_open()) {
+      fail(messages::cant_open_for_writing(names.output));
+      return {};
+    }
+    if (same_file(input_fd, output.fd())) {
+      fail(messages::output_is_input(names.output, names.input));
+      return {};
+    }
+    if (!truncate_if_regular(output.fd())) {
+      fail(messages::cant_write_file(names.output));
+      return {};
+    }
+    return output;
+  }
+
+  /// Converts `text` and writes the document to `fd`. False when it was not
+  /// written whole; the message has been reported then.
+  bool write_document(std::string_view text, int fd,
+                      std::string_view write_error) {
+    byte_sink dest(fd);
+    conversion_outcome outcome = convert_document(text, dest, options_);
     bool written = dest.flush();
     if (outcome.split == split_status::unterminated_tag) {
       fail(messages::bad_mark);
     }
     if (outcome.abnormal_exit) fail(messages::abnormal_exit);
-    if (!written) fail(ends.write_error);
+    if (!written) fail(write_error);
     return written;
   }
 
@@ -138,12 +148,11 @@ class driver {
 int run(int argc, char* argv[]) {
   std::string_view program_name = argc > 0 ? argv[0] : "tagweave";
   if (argc > 1 && std::string_view(argv[1]) == "--help") {
-    write_stdout(usage_text(program_name));
-    return 0;
+    return write_stdout(usage_text(program_name)) ? 0 : 1;
   }
   if (argc > 1 && std::string_view(argv[1]) == "--version") {
-    write_stdout("tagweave " + std::string(tagweave_version) + "\n");
-    return 0;
+    return write_stdout("tagweave " + std::string(tagweave_version) + "\n") ? 0
+                                                                            : 1;
   }
   option_scan scan = read_options(argc, argv);
   if (!scan.usable(argc)) {
@@ -162,13 +171,16 @@ int run(int argc, char* argv[]) {
 }  // namespace tagweave
 
 int main(int argc, char* argv[]) {
+  // Status 3 is "did not fit in memory", whether loading or converting.
+  constexpr int no_memory_status = 3;
+  if (!tagweave::open_closed_standard_descriptors()) return 1;
   try {
     return tagweave::run(argc, argv);
   } catch (const tagweave::out_of_memory_loading&) {
     tagweave::messages::report(tagweave::messages::no_memory_loading);
-    return 3;
+    return no_memory_status;
   } catch (const std::bad_alloc&) {
     tagweave::messages::report(tagweave::messages::no_memory);
-    return 1;
+    return no_memory_status;
   }
 }

@@ -26,6 +26,13 @@ inline std::string cant_read_file(std::string_view name) {
 inline std::string cant_write_file(std::string_view name) {
   return "can't write file " + std::string(name) + ".";
 }
+/// The output name leads to the input file itself (a symbolic or hard link):
+/// writing would destroy the input, so nothing is written.
+inline std::string output_is_input(std::string_view output,
+                                   std::string_view input) {
+  return "can't write file " + std::string(output) + ": it is the input file " +
+         std::string(input) + ".";
+}
 inline constexpr std::string_view cant_read_stdin =
     "can't read standard input.";
 inline constexpr std::string_view cant_write_stdout =

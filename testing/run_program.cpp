@@ -2,9 +2,14 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdint>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -17,10 +22,18 @@ void check(bool ok, const char* what) {
   if (!ok) throw std::runtime_error(std::string(what) + " failed");
 }
 
-/// Feeds `input` to `in_fd` while draining `out_fd` and `err_fd`, so that a
-/// program with much output cannot block the test.
-void pump(std::string_view input, int in_fd, int out_fd, int err_fd,
-          program_run& run) {
+/// Milliseconds until `deadline`, at least 0, for poll().
+int milliseconds_until(std::chrono::steady_clock::time_point deadline) {
+  auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+      deadline - std::chrono::steady_clock::now());
+  return static_cast<int>(std::max<std::int64_t>(left.count(), 0));
+}
+
+/// Feeds `input` to `in_fd` (non-blocking) while draining `out_fd` and
+/// `err_fd`, so that a program with much output cannot block the test, nor a
+/// large input block the feeding. Gives up at `deadline`; false then.
+bool pump(std::string_view input, int in_fd, int out_fd, int err_fd,
+          std::chrono::steady_clock::time_point deadline, program_run& run) {
   std::size_t fed = 0;
   if (input.empty()) {
     ::close(in_fd);
@@ -29,7 +42,15 @@ void pump(std::string_view input, int in_fd, int out_fd, int err_fd,
   while (out_fd >= 0 || err_fd >= 0 || in_fd >= 0) {
     pollfd fds[3] = {
         {out_fd, POLLIN, 0}, {err_fd, POLLIN, 0}, {in_fd, POLLOUT, 0}};
-    check(::poll(fds, 3, -1) >= 0 || errno == EINTR, "poll");
+    int ready = ::poll(fds, 3, milliseconds_until(deadline));
+    check(ready >= 0 || errno == EINTR, "poll");
+    if (ready == 0) {
+      for (int fd : {in_fd, out_fd, err_fd}) {
+        if (fd >= 0) ::close(fd);
+      }
+      return false;
+    }
+    if (ready < 0) continue;
     for (int i = 0; i < 2; ++i) {
       if (fds[i].fd < 0 || fds[i].revents == 0) continue;
       char buffer[65536];
@@ -45,11 +66,40 @@ void pump(std::string_view input, int in_fd, int out_fd, int err_fd,
     if (in_fd >= 0 && fds[2].revents != 0) {
       ssize_t put = ::write(in_fd, input.data() + fed, input.size() - fed);
       if (put > 0) fed += static_cast<std::size_t>(put);
-      if (put < 0 || fed == input.size()) {
+      bool retry = put < 0 && (errno == EAGAIN || errno == EINTR);
+      if ((put < 0 && !retry) || fed == input.size()) {
         ::close(in_fd);
         in_fd = -1;
       }
     }
+  }
+  return true;
+}
+
+/// In the child, between fork and exec: the descriptors, limits and signal
+/// disposition the call asks for. Only async-signal-safe calls here.
+void set_up_child(const program_call& call, int in_fd, int out_fd, int err_fd) {
+  ::dup2(in_fd, 0);
+  ::dup2(err_fd, 2);
+  if (call.stdout_path.empty()) {
+    ::dup2(out_fd, 1);
+  } else {
+    int fd =
+        ::open(call.stdout_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    if (fd < 0) ::_exit(126);
+    ::dup2(fd, 1);
+    ::close(fd);
+  }
+  for (int fd : call.closed_fds) ::close(fd);
+  if (call.address_space_limit != 0) {
+    rlimit limit{call.address_space_limit, call.address_space_limit};
+    if (::setrlimit(RLIMIT_AS, &limit) != 0) ::_exit(126);
+  }
+  // A test process may ignore SIGPIPE; the program gets the default back,
+  // as it would from a shell.
+  ::signal(SIGPIPE, SIG_DFL);
+  if (!call.directory.empty() && ::chdir(call.directory.c_str()) != 0) {
+    ::_exit(126);
   }
 }
 
@@ -67,30 +117,24 @@ program_run run_program(const program_call& call) {
   for (std::string& word : words) argv.push_back(word.data());
   argv.push_back(nullptr);
 
+  auto deadline = std::chrono::steady_clock::now() +
+                  std::chrono::seconds(call.timeout_seconds);
   pid_t pid = ::fork();
   check(pid >= 0, "fork");
   if (pid == 0) {
-    ::dup2(in_pipe[0], 0);
-    ::dup2(err_pipe[1], 2);
-    if (call.stdout_path.empty()) {
-      ::dup2(out_pipe[1], 1);
-    } else {
-      int fd =
-          ::open(call.stdout_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-      if (fd < 0) ::_exit(126);
-      ::dup2(fd, 1);
-    }
-    if (!call.directory.empty() && ::chdir(call.directory.c_str()) != 0) {
-      ::_exit(126);
-    }
+    set_up_child(call, in_pipe[0], out_pipe[1], err_pipe[1]);
     ::execv(call.program.c_str(), argv.data());
     ::_exit(127);
   }
   ::close(in_pipe[0]);
   ::close(out_pipe[1]);
   ::close(err_pipe[1]);
+  ::fcntl(in_pipe[1], F_SETFL, O_NONBLOCK);
   program_run run;
-  pump(call.input, in_pipe[1], out_pipe[0], err_pipe[0], run);
+  if (!pump(call.input, in_pipe[1], out_pipe[0], err_pipe[0], deadline, run)) {
+    ::kill(pid, SIGKILL);
+    run.timed_out = true;
+  }
   int wait_status = 0;
   while (::waitpid(pid, &wait_status, 0) < 0 && errno == EINTR) {
   }

@@ -3,6 +3,7 @@
 // standard error and exit status byte for byte.
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -10,9 +11,10 @@
 namespace tagweave::testing {
 
 struct program_run {
-  std::string out;  ///< standard output
-  std::string err;  ///< standard error
-  int status = -1;  ///< exit status; -1 when killed by a signal
+  std::string out;         ///< standard output
+  std::string err;         ///< standard error
+  int status = -1;         ///< exit status; -1 when killed by a signal
+  bool timed_out = false;  ///< killed after running longer than allowed
 };
 
 struct program_call {
@@ -22,6 +24,14 @@ struct program_call {
   std::filesystem::path directory;  ///< working directory
   std::string input;                ///< standard input
   std::string stdout_path;          ///< non-empty: standard output goes there
+  std::vector<int> closed_fds;      ///< of 0, 1, 2: closed in the program
+  /// Non-zero: the program's address space is limited to this many bytes,
+  /// so that running out of memory can be tested.
+  std::size_t address_space_limit = 0;
+  /// A program still running after this long is killed, so that a hang
+  /// fails its test instead of stopping the whole suite. Not a time limit
+  /// on the work itself: far above anything a test should need.
+  int timeout_seconds = 120;
 };
 
 program_run run_program(const program_call& call);
