@@ -639,8 +639,11 @@ TEST(TagweaveCommandLine, FrameOptions) {
                      "\\title{A \\& B}\n"
                      "\\author{}\n"
                      "\\maketitle\n"),
-      frame_case("-a without -t", {"-a", "Ann_Lee"},
+      frame_case("-a without -t: an empty title, before the header",
+                 {"-a", "Ann_Lee", "-h", "H "},
                  style + begin +
+                     "\\title{}\n"
+                     "H "
                      "\\author{Ann\\_Lee}\n"
                      "\\maketitle\n"),
       frame_case("-t with -a", {"-a", "Ann", "-t", "T"},
@@ -664,6 +667,7 @@ TEST(TagweaveCommandLine, FrameOptions) {
                      "\\newpage\n"),
       frame_case("-p -a", {"-p", "-a", "A"},
                  style + begin +
+                     "\\title{}\n"
                      "\\author{A}\n"
                      "\\maketitle\n"
                      "\\newpage\n"),

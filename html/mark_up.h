@@ -76,8 +76,4 @@ class mark_consumer {
   virtual void take(mark_up&& rec) = 0;
 };
 
-/// True when `rec` is a text run made only of blanks and blanks are not
-/// kept: outside preformatted text such runs carry nothing.
-bool is_dropped_blank_run(const mark_up& rec, bool keep_blanks);
-
 }  // namespace tagweave

@@ -4,6 +4,7 @@
 #include "html/char_refs.h"
 #include "html/tag_reader.h"
 
+#include <algorithm>
 #include <string>
 #include <utility>
 
@@ -18,6 +19,23 @@ enum class run_mode {
   raw,       ///< at the next end tag of an example or listing
   rest,      ///< at the end of the text
 };
+
+/// True when a tag may begin at `position` (which holds '<'): a letter, a
+/// '/' and a letter, or '!' follows. Any other '<' is text.
+bool may_begin_tag(std::string_view text, std::size_t position) {
+  std::size_t after = position + 1;
+  if (after >= text.size()) return false;
+  char next = text[after];
+  if (is_ascii_letter(next) || next == '!') return true;
+  return next == '/' && after + 1 < text.size() &&
+         is_ascii_letter(text[after + 1]);
+}
+
+/// True when `text` holds only tabs, line feeds and spaces (or nothing).
+bool is_blank_run(std::string_view text) {
+  return std::all_of(text.begin(), text.end(),
+                     [](char c) { return is_html_blank(c); });
+}
 
 bool is_raw_kind(mark_kind kind) {
   return kind == M_PLAIN_TEXT || kind == M_LISTING_TEXT;
@@ -121,13 +139,13 @@ class splitter {
   split_status run() {
     while (pos_ < text_.size()) {
       if (mode_ == run_mode::rest) {
-        append_run(std::string(text_.substr(pos_)));
+        emit_run(std::string(text_.substr(pos_)));
         break;
       }
       std::size_t run_end = mode_ == run_mode::raw
                                 ? end_search_.find_from(pos_)
                                 : find_ordinary_run_end(pos_);
-      if (run_end > pos_) append_decoded_run(pos_, run_end);
+      if (run_end > pos_) emit_decoded_run(pos_, run_end);
       if (run_end == text_.size()) break;
       if (!take_tag(run_end)) return split_status::unterminated_tag;
     }
@@ -148,14 +166,14 @@ class splitter {
       consumer_.take(std::move(rec));
   }
 
-  void append_run(std::string&& text) {
+  void emit_run(std::string&& text) {
     emit(mark_up{M_NONE, false, std::move(text)});
   }
 
-  void append_decoded_run(std::size_t begin, std::size_t end) {
+  void emit_decoded_run(std::size_t begin, std::size_t end) {
     std::string run(text_.substr(begin, end - begin));
     decode_entities(run);
-    append_run(std::move(run));
+    emit_run(std::move(run));
   }
 
   /// Reads the tag at `lt` and lets it take effect. False when it is never
@@ -204,13 +222,8 @@ class list_collector : public mark_consumer {
 
 }  // namespace
 
-bool may_begin_tag(std::string_view text, std::size_t position) {
-  std::size_t after = position + 1;
-  if (after >= text.size()) return false;
-  char next = text[after];
-  if (is_ascii_letter(next) || next == '!') return true;
-  return next == '/' && after + 1 < text.size() &&
-         is_ascii_letter(text[after + 1]);
+bool is_dropped_blank_run(const mark_up& rec, bool keep_blanks) {
+  return !keep_blanks && rec.is_text_run() && is_blank_run(rec.text);
 }
 
 split_status split_document(std::string_view source, mark_consumer& consumer) {

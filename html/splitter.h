@@ -27,8 +27,9 @@ split_status split_document(std::string_view source, mark_consumer& consumer);
 /// Splits `source` into the list of its mark-up records.
 split_result split_document(std::string_view source);
 
-/// True when a tag may begin at `position` (which holds '<'): a letter, a
-/// '/' and a letter, or '!' follows. Any other '<' is text.
-bool may_begin_tag(std::string_view text, std::size_t position);
+/// True when `rec` is a text run made only of blanks and blanks are not
+/// kept: outside preformatted text such runs carry nothing, and the splitter
+/// drops them.
+bool is_dropped_blank_run(const mark_up& rec, bool keep_blanks);
 
 }  // namespace tagweave

@@ -69,6 +69,17 @@ constexpr std::array<tag_entry, tag_names.size()> make_name_index() {
 constexpr std::array<tag_entry, tag_names.size()> name_index =
     make_name_index();
 
+constexpr std::size_t longest_name_in_table() {
+  std::size_t longest = 0;
+  for (const tag_entry& entry : tag_names) {
+    longest = std::max(longest, entry.name.size());
+  }
+  return longest;
+}
+// Names longer than this are rejected unread, and the end-tag search decodes
+// no more than this: it must be the table's longest name exactly.
+static_assert(longest_tag_name == longest_name_in_table());
+
 }  // namespace
 
 std::string_view tag_name(mark_kind kind) {

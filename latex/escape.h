@@ -1,6 +1,7 @@
 // Escaping text for LaTeX to typeset as text: twelve special characters are
-// replaced by fixed sequences, every other byte is copied unchanged. There is
-// no character-set handling; multi-byte characters pass byte by byte.
+// replaced by fixed sequences, DEL (which TeX refuses in any input line) by an
+// empty group, every other byte is copied unchanged. There is no
+// character-set handling; multi-byte characters pass byte by byte.
 #pragma once
 
 #include "latex/byte_sink.h"
@@ -11,5 +12,24 @@ namespace tagweave {
 
 /// Writes `chars` to `dest`, escaped.
 void write_escaped(byte_sink& dest, std::string_view chars);
+
+/// Where the output stands in its line, as TeX reads lines: a line ends at a
+/// line feed, a carriage return or the pair of them.
+struct line_position {
+  bool blank = false;     ///< only spaces and tabs since the last line end
+  bool after_cr = false;  ///< a line feed now would complete a CR line end
+};
+
+/// Writes `chars` escaped into the argument of a command that is not \long
+/// (\section, \item[...], \author): TeX reads a blank line as \par, which
+/// ends such an argument with an error, so a line end that would end a blank
+/// line is left out. `line` carries the position across calls; an argument
+/// starts on its command's line, at the default position.
+void write_escaped_argument(byte_sink& dest, std::string_view chars,
+                            line_position& line);
+
+/// Writes `chars` for a verbatim environment: unchanged but for DEL, which
+/// TeX refuses there too and which is left out.
+void write_verbatim(byte_sink& dest, std::string_view chars);
 
 }  // namespace tagweave

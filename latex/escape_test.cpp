@@ -4,6 +4,7 @@
 
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tagweave {
@@ -41,8 +42,12 @@ TEST(WriteEscaped, ReplacesTheSpecialCharacters) {
       // Everything else passes unchanged, line structure included.
       {"\"'`-|[]@!?*+=/:;,.()", "\"'`-|[]@!?*+=/:;,.()"},
       {"a\nb\r\n\tc", "a\nb\r\n\tc"},
-      {"\x01\x1f\x7f", "\x01\x1f\x7f"},
+      {"\x01\x1f", "\x01\x1f"},
       {"caf\xc3\xa9 \xe9\xff\x80", "caf\xc3\xa9 \xe9\xff\x80"},
+      // TeX refuses DEL in any line: an empty group stands in for it.
+      {"a\x7f"
+       "b\x7f",
+       "a{}b{}"},
   };
   for (const escape_case& c : cases) {
     SCOPED_TRACE(c.text);
@@ -58,6 +63,7 @@ TEST(WriteEscaped, EveryByteAloneAndBetweenLetters) {
       {'}', "\\}"},   {'~', "\\~{}"},
       {'^', "\\^{}"}, {'\\', "$\\backslash$"},
       {'<', "$<$"},   {'>', "$>$"},
+      {'\x7f', "{}"},
   };
   for (int value = 0; value < 256; ++value) {
     char byte = static_cast<char>(value);
@@ -68,6 +74,58 @@ TEST(WriteEscaped, EveryByteAloneAndBetweenLetters) {
     EXPECT_EQ(escaped(std::string_view(&byte, 1)), expected);
     EXPECT_EQ(escaped("ab" + std::string(1, byte) + "cd"),
               "ab" + expected + "cd");
+  }
+}
+
+struct argument_case {
+  const char* name;
+  std::vector<std::string> runs;  // written one call after another
+  std::string expected;
+};
+
+TEST(WriteEscapedArgument, LeavesOutTheLineEndsThatWouldEndABlankLine) {
+  const std::vector<argument_case> cases = {
+      {"escaped like other text", {"a_b & {c}"}, "a\\_b \\& \\{c\\}"},
+      {"single line ends kept", {"a\nb\rc\r\nd\n"}, "a\nb\rc\r\nd\n"},
+      {"empty line", {"a\n\nb"}, "a\nb"},
+      {"line of spaces and tabs", {"a\n \t \nb"}, "a\n \t b"},
+      {"several blank lines", {"a\n\n \n\nb"}, "a\n b"},
+      {"empty line between CR LF line ends", {"a\r\n\r\nb"}, "a\r\nb"},
+      {"empty line between CR line ends", {"a\r\rb"}, "a\rb"},
+      {"a line feed after a CR line end", {"a\n\rb"}, "a\nb"},
+      {"blank line at the end", {"a\n \n"}, "a\n "},
+      {"blank line across calls", {"a\n", "", " ", "\nb"}, "a\n b"},
+      {"CR LF across calls", {"a\r", "\nb"}, "a\r\nb"},
+      {"a line holding only a DEL is not blank", {"a\n\x7f\nb"}, "a\n{}\nb"},
+      {"a line holding other control bytes is not blank",
+       {"a\n\f\nb\n\v\n"},
+       "a\n\f\nb\n\v\n"},
+  };
+  for (const argument_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    byte_sink sink;
+    line_position line;
+    for (const std::string& run : c.runs) {
+      write_escaped_argument(sink, run, line);
+    }
+    EXPECT_EQ(sink.contents(), c.expected);
+  }
+}
+
+TEST(WriteVerbatim, CopiesEverythingButDelete) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"", ""},
+      {"\\ {} <&> ~^ #$%_\n\n\r\n\f\xe9", "\\ {} <&> ~^ #$%_\n\n\r\n\f\xe9"},
+      {"\x7f", ""},
+      {"a\x7f\x7f"
+       "b\x7f",
+       "ab"},
+  };
+  for (const auto& [text, expected] : cases) {
+    SCOPED_TRACE(text);
+    byte_sink sink;
+    write_verbatim(sink, text);
+    EXPECT_EQ(sink.contents(), expected);
   }
 }
 

@@ -10,11 +10,20 @@ void write_line(byte_sink& dest, std::string_view line) {
   dest.put('\n');
 }
 
-/// "\title{...}" and friends: the command, the escaped argument, "}".
+/// "\title{...}": the command, the escaped argument, "}".
 void write_escaped_command(byte_sink& dest, std::string_view command,
                            std::string_view argument) {
   dest.write(command);
   write_escaped(dest, argument);
+  write_line(dest, "}");
+}
+
+/// "\author{...}". Unlike \title, \author is not \long: a blank line would
+/// end its argument too soon, so it is written without one.
+void write_author_command(byte_sink& dest, std::string_view author) {
+  dest.write("\\author{");
+  line_position line;
+  write_escaped_argument(dest, author, line);
   write_line(dest, "}");
 }
 
@@ -23,7 +32,7 @@ void write_title_block(byte_sink& dest, const RunOptions& options) {
     write_escaped_command(dest, "\\title{", options.title_text);
   }
   if (options.have_author) {
-    write_escaped_command(dest, "\\author{", options.author_text);
+    write_author_command(dest, options.author_text);
   } else if (options.have_title) {
     write_line(dest, "\\author{}");
   }
@@ -48,6 +57,11 @@ void write_frame_preamble(byte_sink& dest, const RunOptions& options) {
     write_line(dest, "\\documentstyle{article}");
   }
   write_line(dest, "\\begin{document}");
+  // \maketitle stops with "No \title given" unless there is one. The empty
+  // one comes before the header, so that a header may still give its own.
+  if (options.have_author && !options.have_title) {
+    write_line(dest, "\\title{}");
+  }
   if (options.have_header) dest.write(options.header_text);
   write_title_block(dest, options);
   if (options.want_toc) {

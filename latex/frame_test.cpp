@@ -41,12 +41,26 @@ TEST(WriteFrame, PreambleAndClosingFollowTheOptions) {
                        "\\author{}\n"
                        "\\maketitle\n",
        "\\end{document}\n"},
-      {"author without a title",
+      // \maketitle needs a title: "No \title given" otherwise.
+      {"author without a title gets an empty title",
        [](RunOptions& o) {
          o.have_author = true;
          o.author_text = "J. ~Doe";
        },
-       article_start + "\\author{J. \\~{}Doe}\n"
+       article_start + "\\title{}\n"
+                       "\\author{J. \\~{}Doe}\n"
+                       "\\maketitle\n",
+       "\\end{document}\n"},
+      // \author is not \long, \title is: only the author loses blank lines.
+      {"blank lines in the author are closed up, in the title kept",
+       [](RunOptions& o) {
+         o.have_title = true;
+         o.title_text = "T\n\nU";
+         o.have_author = true;
+         o.author_text = "A\n \nB\r\n\r\nC";
+       },
+       article_start + "\\title{T\n\nU}\n"
+                       "\\author{A\n B\r\nC}\n"
                        "\\maketitle\n",
        "\\end{document}\n"},
       {"page break alone", [](RunOptions& o) { o.page_break = true; },
@@ -83,14 +97,16 @@ TEST(WriteFrame, PreambleAndClosingFollowTheOptions) {
          o.footer_text = "\\vfill_";
        },
        article_start + "\\large{}%&", "\\vfill_\\end{document}\n"},
-      {"header comes before the title block",
+      {"header comes before the title block, after an empty title it may "
+       "replace",
        [](RunOptions& o) {
          o.have_header = true;
-         o.header_text = "H\n";
+         o.header_text = "\\title{H}\n";
          o.have_author = true;
          o.author_text = "A";
        },
-       article_start + "H\n"
+       article_start + "\\title{}\n"
+                       "\\title{H}\n"
                        "\\author{A}\n"
                        "\\maketitle\n",
        "\\end{document}\n"},

@@ -56,14 +56,9 @@ std::string_view heading_command(mark_kind kind) {
   }
 }
 
-void write_text_run(byte_sink& dest, std::string_view text,
-                    render_state state) {
-  if (state == S_TITLE) return;
-  if (state == S_VERBATIM) {
-    dest.write(text);
-  } else {
-    write_escaped(dest, text);
-  }
+/// \paragraph and \subparagraph run into the text that follows them.
+bool is_run_in_heading(mark_kind kind) {
+  return kind == M_HEADER_4 || kind == M_HEADER_5 || kind == M_HEADER_6;
 }
 
 /// A heading writes its command (starred unless headings are numbered) and
@@ -84,9 +79,46 @@ void write_heading(byte_sink& dest, const mark_up& mark,
 
 }  // namespace
 
+void mark_renderer::write_text_run(std::string_view text) {
+  if (state_ == S_TITLE) return;
+  if (state_ == S_VERBATIM) {
+    write_verbatim(dest_, text);
+  } else if (state_ == S_HEADER || in_term_) {
+    // Arguments of \section and \item[...], which cannot hold a blank line.
+    write_escaped_argument(dest_, text, line_);
+  } else {
+    write_escaped(dest_, text);
+  }
+  if (!text.empty() && !in_term_) list_start_ = list_start::typeset;
+}
+
+void mark_renderer::write_fragment(mark_kind kind, std::string_view fragment) {
+  if (fragment.empty()) return;
+  dest_.write(fragment);
+  line_ = {};
+  // "\item[" opens a term, "]" closes it.
+  if (kind == M_DESC_TITLE) in_term_ = true;
+  if (kind == M_DESC_TEXT) in_term_ = false;
+  follow_list_start(kind);
+}
+
+void mark_renderer::follow_list_start(mark_kind kind) {
+  switch (kind) {
+    case M_LIST_ITEM:
+    case M_DESC_TITLE:
+      // A second label typesets the first.
+      list_start_ = list_start_ == list_start::begun ? list_start::first_item
+                                                     : list_start::typeset;
+      break;
+    case M_DESC_TEXT:  // the end of a term, which is typeset later
+    case M_PARAGRAPH: break;
+    default: list_start_ = list_start::typeset;
+  }
+}
+
 bool mark_renderer::render(const mark_up& mark) {
   if (mark.is_text_run()) {
-    write_text_run(dest_, mark.text, state_);
+    write_text_run(mark.text);
     return true;
   }
   if (mark.kind == M_TITLE) {
@@ -94,11 +126,23 @@ bool mark_renderer::render(const mark_up& mark) {
     return true;
   }
   if (std::string_view command = heading_command(mark.kind); !command.empty()) {
+    // A run-in heading before anything of a list's first item is typeset
+    // stops LaTeX: "Something's wrong--perhaps a missing \item". Starting
+    // the paragraph typesets the item's label first.
+    if (!mark.is_end && list_start_ == list_start::first_item &&
+        is_run_in_heading(mark.kind)) {
+      dest_.write("\\leavevmode");
+    }
     write_heading(dest_, mark, command, state_, options_);
+    line_ = {};
+    list_start_ = list_start::typeset;
     return true;
   }
   fragment text = fragment_of(mark.kind);
-  dest_.write(mark.is_end ? text.end : text.start);
+  write_fragment(mark.kind, mark.is_end ? text.end : text.start);
+  bool opens_list =
+      text.nested_state == S_LIST || text.nested_state == S_DESC_LIST;
+  if (opens_list && !mark.is_end) list_start_ = list_start::begun;
   if (text.nested_state == render_state{}) return true;
   if (!mark.is_end) {
     outer_states_.push_back(state_);

@@ -1,13 +1,15 @@
 // Writing the body of a document: one fixed LaTeX fragment for each tag and
 // the text of each run, in document order. A small render state decides how
-// text is written: escaped, unchanged (in listings) or not at all (in the
-// title). Lists and listings nest; any end tag of a nesting kind closes the
-// innermost one.
+// text is written: escaped (without blank lines inside a heading or a
+// description term), unchanged (in listings) or not at all (in the title).
+// Lists and listings nest; any end tag of a nesting kind closes the innermost
+// one.
 #pragma once
 
 #include "driver/run_options.h"
 #include "html/mark_up.h"
 #include "latex/byte_sink.h"
+#include "latex/escape.h"
 
 #include <vector>
 
@@ -41,11 +43,25 @@ class mark_renderer {
 
  private:
   void render_tag(const mark_up& mark);
+  void write_text_run(std::string_view text);
+  /// Writes the fragment of a tag of `kind` and notes what it opens.
+  void write_fragment(mark_kind kind, std::string_view fragment);
+  void follow_list_start(mark_kind kind);
 
   byte_sink& dest_;
   const RunOptions& options_;
   render_state state_;
   std::vector<render_state> outer_states_;  // innermost last
+  /// Between a description term's "\item[" and its "]".
+  bool in_term_ = false;
+  /// How far the latest list has come while nothing in it is typeset, as
+  /// LaTeX's \if@newlist follows it: only its first "\item " or "\item[",
+  /// the term, "]", paragraph breaks and tags that write nothing so far.
+  enum class list_start { typeset, begun, first_item };
+  list_start list_start_ = list_start::typeset;
+  /// Where the output stands in its line, kept for text inside a heading or
+  /// a term, which must not hold a blank line.
+  line_position line_;
 };
 
 /// Writes `marks` to `dest`, starting in the state held by `state_cell`.

@@ -269,6 +269,9 @@ TEST(RenderMarks, ListsAndListings) {
       {"listing writes text unchanged",
        {start(M_LISTING_TEXT), text("a_b"), end(M_LISTING_TEXT)},
        "\\begin{verbatim}a_b\\end{verbatim}"},
+      {"listing leaves out DEL, which TeX refuses even there",
+       {start(M_LISTING_TEXT), text("a\x7f_\x7f"), end(M_LISTING_TEXT)},
+       "\\begin{verbatim}a_\\end{verbatim}"},
       {"listing keeps every special character",
        {start(M_LISTING_TEXT), text("\\ {} <&> ~^ #$%"), end(M_LISTING_TEXT),
         text("\\")},
@@ -317,6 +320,124 @@ TEST(RenderMarks, ListsAndListings) {
        "\\section*{\\begin{itemize}}\\end{itemize}x",
        walked_to_the_end,
        S_HEADER},
+  };
+  for (const render_case& c : cases) check(c);
+}
+
+// A heading's text and a term's are arguments of commands that are not
+// \long, where a blank line (read as \par) is an error; elsewhere it is a
+// paragraph break and stays.
+TEST(RenderMarks, BlankLinesInsideHeadingsAndTermsAreClosedUp) {
+  const render_case cases[] = {
+      {"heading",
+       {start(M_HEADER_2), text("a\n \nb\n"), end(M_HEADER_2)},
+       "\\subsection*{a\n b\n}"},
+      {"heading, CR LF line ends",
+       {start(M_HEADER_1), text("a\r\n\r\nb"), end(M_HEADER_1)},
+       "\\section*{a\r\nb}"},
+      {"heading, blank line across a tag that writes nothing",
+       {start(M_HEADER_3), text("a\n"), start(M_ANCHOR), end(M_ANCHOR),
+        text("\nb"), end(M_HEADER_3)},
+       "\\subsubsection*{a\nb}"},
+      {"heading, a style between the line ends keeps both",
+       {start(M_HEADER_3), text("a\n"), start(M_BOLD), end(M_BOLD), text("\nb"),
+        end(M_HEADER_3)},
+       "\\subsubsection*{a\n{\\bf }\nb}"},
+      {"heading, a style holding the blank line",
+       {start(M_HEADER_4), start(M_ITALIC), text("a\n\t\nb"), end(M_ITALIC),
+        end(M_HEADER_4)},
+       "\\paragraph*{{\\it a\n\tb}}"},
+      {"term, but not its description",
+       {start(M_DESC_LIST), start(M_DESC_TITLE), text("t\n \nu\n"),
+        start(M_DESC_TEXT), text("d\n \ne"), end(M_DESC_LIST)},
+       "\\begin{description}\\item[t\n u\n]d\n \ne\\end{description}"},
+      {"text after the heading keeps its blank lines",
+       {start(M_HEADER_1), text("h"), end(M_HEADER_1), text("a\n\nb")},
+       "\\section*{h}a\n\nb"},
+      {"text after a nested list in a term's description keeps them",
+       {start(M_DESC_LIST), start(M_DESC_TITLE), text("t"), start(M_DESC_TEXT),
+        start(M_UNUM_LIST), start(M_LIST_ITEM), text("x\n\ny"),
+        end(M_UNUM_LIST), end(M_DESC_LIST)},
+       "\\begin{description}\\item[t]\\begin{itemize}\\item x\n\ny"
+       "\\end{itemize}\\end{description}"},
+  };
+  for (const render_case& c : cases) check(c);
+}
+
+// A run-in heading (\paragraph, \subparagraph) before anything of a list's
+// first item is typeset stops LaTeX ("perhaps a missing \item"), unless the
+// paragraph, and with it the item's label, is started first. Anywhere else
+// the heading is written as it is.
+TEST(RenderMarks, RunInHeadingFirstInAListStartsTheParagraph) {
+  auto in_list = [](mark_kind list, mark_list marks) {
+    marks.push_front(start(list));
+    marks.push_back(end(list));
+    return marks;
+  };
+  auto heading = [](mark_kind kind, std::string title) -> mark_list {
+    return {start(kind), text(std::move(title)), end(kind)};
+  };
+  auto then = [](mark_list first, const mark_list& second) {
+    first.insert(first.end(), second.begin(), second.end());
+    return first;
+  };
+  const mark_list item = {start(M_LIST_ITEM)};
+  const mark_list h4 = heading(M_HEADER_4, "h");
+  const render_case cases[] = {
+      {"h4 first in the first item", in_list(M_UNUM_LIST, then(item, h4)),
+       "\\begin{itemize}\\item \\leavevmode\\paragraph*{h}\\end{itemize}"},
+      {"h5 first in the first description",
+       in_list(M_DESC_LIST,
+               then({start(M_DESC_TITLE), text("t"), start(M_DESC_TEXT)},
+                    heading(M_HEADER_5, "h"))),
+       "\\begin{description}\\item[t]\\leavevmode\\subparagraph*{h}"
+       "\\end{description}"},
+      {"h6 after a paragraph break and tags that write nothing",
+       in_list(M_NUM_LIST,
+               then({start(M_LIST_ITEM), start(M_PARAGRAPH), start(M_ANCHOR),
+                     end(M_ANCHOR), start(M_TITLE), text("t"), end(M_TITLE)},
+                    heading(M_HEADER_6, "h"))),
+       "\\begin{enumerate}\\item \\par \\leavevmode\\subparagraph*{h}"
+       "\\end{enumerate}"},
+      {"first item of a list nested after text",
+       in_list(M_UNUM_LIST, then({start(M_LIST_ITEM), text("x")},
+                                 in_list(M_MENU, then(item, h4)))),
+       "\\begin{itemize}\\item x\\begin{itemize}\\item "
+       "\\leavevmode\\paragraph*{h}\\end{itemize}\\end{itemize}"},
+      {"only the first of two run-in headings",
+       in_list(M_UNUM_LIST, then(then(item, h4), h4)),
+       "\\begin{itemize}\\item \\leavevmode\\paragraph*{h}\\paragraph*{h}"
+       "\\end{itemize}"},
+      {"second item",
+       in_list(M_UNUM_LIST,
+               then({start(M_LIST_ITEM), text("x")}, then(item, h4))),
+       "\\begin{itemize}\\item x\\item \\paragraph*{h}\\end{itemize}"},
+      {"second item after an empty first one, whose label it typesets",
+       in_list(M_UNUM_LIST, then(then(item, item), h4)),
+       "\\begin{itemize}\\item \\item \\paragraph*{h}\\end{itemize}"},
+      {"second description",
+       in_list(
+           M_DESC_LIST,
+           then({start(M_DESC_TITLE), text("t"), start(M_DESC_TEXT), text("d"),
+                 start(M_DESC_TITLE), text("u"), start(M_DESC_TEXT)},
+                h4)),
+       "\\begin{description}\\item[t]d\\item[u]\\paragraph*{h}"
+       "\\end{description}"},
+      {"after text",
+       in_list(M_UNUM_LIST, then({start(M_LIST_ITEM), text("x")}, h4)),
+       "\\begin{itemize}\\item x\\paragraph*{h}\\end{itemize}"},
+      {"after a listing",
+       in_list(M_UNUM_LIST, then({start(M_LIST_ITEM), start(M_LISTING_TEXT),
+                                  text("x"), end(M_LISTING_TEXT)},
+                                 h4)),
+       "\\begin{itemize}\\item \\begin{verbatim}x\\end{verbatim}"
+       "\\paragraph*{h}\\end{itemize}"},
+      {"after a display heading",
+       in_list(M_UNUM_LIST, then(then(item, heading(M_HEADER_3, "d")), h4)),
+       "\\begin{itemize}\\item \\subsubsection*{d}\\paragraph*{h}"
+       "\\end{itemize}"},
+      {"outside any list", then({start(M_PARAGRAPH)}, h4),
+       "\\par \\paragraph*{h}"},
   };
   for (const render_case& c : cases) check(c);
 }

@@ -1,0 +1,26 @@
+// The loading rules of the early tag set: each run of the same line-end
+// character folds into one, so blank lines never reach the splitter, and NUL
+// bytes are dropped, since a document ends at its end, not at a NUL. The
+// command line applies them while reading a file, the library to the text it
+// is given.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tagweave {
+
+/// Folds line ends and drops NULs from successive chunks of one input.
+/// `previous` carries the last byte read across chunks (-1: none yet).
+class line_end_folder {
+ public:
+  void append(std::string& text, std::string_view chunk);
+
+ private:
+  int previous_ = -1;
+};
+
+/// `text` with the loading rules applied.
+std::string fold_line_ends(std::string_view text);
+
+}  // namespace tagweave
