@@ -4,7 +4,7 @@
 #pragma once
 
 #include "html/mark_up.h"
-#include "latex/byte_sink.h"
+#include "output/byte_sink.h"
 
 #include <cstdint>
 

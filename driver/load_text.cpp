@@ -1,5 +1,7 @@
 #include "driver/load_text.h"
 
+#include "html/line_ends.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 #include <array>
@@ -7,26 +9,6 @@
 #include <new>
 
 namespace tagweave {
-
-void line_end_folder::append(std::string& text, std::string_view chunk) {
-  std::size_t kept = text.size();
-  text.resize(kept + chunk.size());
-  char* out = text.data();
-  for (char c : chunk) {
-    int byte = static_cast<unsigned char>(c);
-    if (byte > '\r') {  // the common case: nothing to fold or drop
-      out[kept++] = c;
-      previous_ = byte;
-      continue;
-    }
-    // A dropped byte still counts as the last one read.
-    bool repeated_line_end = byte == previous_ && (c == '\n' || c == '\r');
-    previous_ = byte;
-    if (repeated_line_end || c == '\0') continue;
-    out[kept++] = c;
-  }
-  text.resize(kept);
-}
 
 namespace {
 

@@ -6,13 +6,15 @@
 // No run may destroy a file it was not asked to write: each input is opened
 // once and read whole before its output is opened, and an output that is the
 // input under another name is never written.
-#include "driver/convert.h"
+#include "convert/convert.h"
 #include "driver/descriptors.h"
+#include "driver/file_names.h"
 #include "driver/load_text.h"
 #include "driver/messages.h"
 #include "driver/run_options.h"
-#include "latex/byte_sink.h"
-#include "latex/frame.h"
+#include "output/byte_sink.h"
+
+#include <tagweave/tagweave.h>
 
 #include <unistd.h>
 #include <cstdio>
@@ -41,7 +43,8 @@ bool write_stdout(std::string_view text) {
 
 class driver {
  public:
-  explicit driver(const RunOptions& options) : options_(options) {}
+  driver(const document_options& options, bool to_stdout)
+      : options_(options), to_stdout_(to_stdout) {}
 
   void convert_argument(std::string_view argument) {
     if (argument == "-") {
@@ -75,7 +78,7 @@ class driver {
     std::optional<std::string> text =
         load_whole(input.fd(), messages::cant_read_file(names.input));
     if (!text) return;
-    if (options_.to_stdout) {
+    if (to_stdout_) {
       write_document(*text, STDOUT_FILENO, messages::cant_write_stdout);
       return;
     }
@@ -126,12 +129,10 @@ class driver {
   bool write_document(std::string_view text, int fd,
                       std::string_view write_error) {
     byte_sink dest(fd);
-    conversion_outcome outcome = convert_document(text, dest, options_);
+    conversion_status status = convert_document(text, dest, options_);
     bool written = dest.flush();
-    if (outcome.split == split_status::unterminated_tag) {
-      fail(messages::bad_mark);
-    }
-    if (outcome.abnormal_exit) fail(messages::abnormal_exit);
+    if (status.unterminated_tag) fail(messages::bad_mark);
+    if (status.stray_list_end) fail(messages::abnormal_exit);
     if (!written) fail(write_error);
     return written;
   }
@@ -141,27 +142,28 @@ class driver {
     all_whole_ = false;
   }
 
-  const RunOptions& options_;
+  const document_options& options_;
+  const bool to_stdout_;
   bool all_whole_ = true;
 };
 
 int run(int argc, char* argv[]) {
   std::string_view program_name = argc > 0 ? argv[0] : "tagweave";
-  if (argc > 1 && std::string_view(argv[1]) == "--help") {
-    return write_stdout(usage_text(program_name)) ? 0 : 1;
-  }
-  if (argc > 1 && std::string_view(argv[1]) == "--version") {
-    return write_stdout("tagweave " + std::string(tagweave_version) + "\n") ? 0
-                                                                            : 1;
-  }
-  option_scan scan = read_options(argc, argv);
-  if (!scan.usable(argc)) {
+  command_line line = read_command_line(argc, argv);
+  if (!line.usable(argc)) {
     std::string usage = usage_text(program_name);
     std::fwrite(usage.data(), 1, usage.size(), stderr);
     return 1;
   }
-  driver conversions(scan.options);
-  for (int i = scan.first_file; i < argc; ++i) {
+  switch (line.request) {
+    case command_line::run_request::help:
+      return write_stdout(usage_text(program_name)) ? 0 : 1;
+    case command_line::run_request::version:
+      return write_stdout("tagweave " + std::string(version()) + "\n") ? 0 : 1;
+    case command_line::run_request::convert: break;
+  }
+  driver conversions(line.document, line.to_stdout);
+  for (int i = line.first_file; i < argc; ++i) {
     conversions.convert_argument(argv[i]);
   }
   return conversions.all_whole() ? 0 : 1;

@@ -1,50 +1,71 @@
 #include "driver/run_options.h"
 
-#include <unistd.h>
+#include <getopt.h>
 #include <string>
 
 namespace tagweave {
+namespace {
 
-option_scan read_options(int argc, char* argv[]) {
-  option_scan scan;
-  RunOptions& opts = scan.options;
-  // Start a fresh scan even if getopt has run before in this process. The
-  // leading '+' keeps glibc from permuting: the first file name ends the
-  // options, as POSIX says.
+// The short options, fixed; the leading '+' keeps glibc from permuting, so
+// the first file name ends the options, as POSIX says.
+constexpr const char* short_options = "+npcst:a:h:f:o:";
+
+// Values getopt_long returns for the long options without a short form.
+enum : int { help_option = 256, version_option };
+
+constexpr option long_options[] = {
+    {"numbered", no_argument, nullptr, 'n'},
+    {"title", required_argument, nullptr, 't'},
+    {"author", required_argument, nullptr, 'a'},
+    {"page-break", no_argument, nullptr, 'p'},
+    {"contents", no_argument, nullptr, 'c'},
+    {"header", required_argument, nullptr, 'h'},
+    {"footer", required_argument, nullptr, 'f'},
+    {"style", required_argument, nullptr, 'o'},
+    {"stdout", no_argument, nullptr, 's'},
+    {"help", no_argument, nullptr, help_option},
+    {"version", no_argument, nullptr, version_option},
+    {nullptr, 0, nullptr, 0},
+};
+
+/// Applies one option of the document; false for a value that is none.
+bool apply_document_option(int option, const char* argument,
+                           document_options& document) {
+  switch (option) {
+    case 'n': document.numbered_headings = true; return true;
+    case 'p': document.page_break = true; return true;
+    case 'c': document.contents = true; return true;
+    case 't': document.title = argument; return true;
+    case 'a': document.author = argument; return true;
+    case 'h': document.header = argument; return true;
+    case 'f': document.footer = argument; return true;
+    case 'o': document.style = argument; return true;
+    default: return false;
+  }
+}
+
+}  // namespace
+
+command_line read_command_line(int argc, char* argv[]) {
+  command_line line;
+  // Start a fresh scan even if getopt has run before in this process.
   optind = 0;
   int option;
-  while ((option = ::getopt(argc, argv, "+npcst:a:h:f:o:")) != -1) {
+  while ((option = ::getopt_long(argc, argv, short_options, long_options,
+                                 nullptr)) != -1) {
+    if (apply_document_option(option, optarg, line.document)) continue;
     switch (option) {
-      case 'n': opts.number_sections = true; break;
-      case 'p': opts.page_break = true; break;
-      case 'c': opts.want_toc = true; break;
-      case 's': opts.to_stdout = true; break;
-      case 't':
-        opts.title_text = optarg;
-        opts.have_title = true;
+      case 's': line.to_stdout = true; break;
+      case help_option: line.request = command_line::run_request::help; break;
+      case version_option:
+        line.request = command_line::run_request::version;
         break;
-      case 'a':
-        opts.author_text = optarg;
-        opts.have_author = true;
-        break;
-      case 'h':
-        opts.header_text = optarg;
-        opts.have_header = true;
-        break;
-      case 'f':
-        opts.footer_text = optarg;
-        opts.have_footer = true;
-        break;
-      case 'o':
-        opts.style_options = optarg;
-        opts.have_style = true;
-        break;
-      default: scan.bad_option = true; break;
+      default: line.bad_option = true; break;
     }
+    if (line.request != command_line::run_request::convert) break;
   }
-  scan.first_file = optind;
-  opts.section_star = opts.number_sections ? "" : "*";
-  return scan;
+  line.first_file = optind;
+  return line;
 }
 
 std::string usage_text(std::string_view program_name) {

@@ -2,13 +2,13 @@
 // the rest is the document. Each input is converted whole into memory, split
 // and dumped, and its records are compared with the literal reading, so a
 // fault shows as a crash, a sanitizer report or a difference in the records.
+#include "convert/convert.h"
 #include "diag/dump.h"
-#include "driver/convert.h"
-#include "driver/load_text.h"
+#include "html/line_ends.h"
 #include "html/splitter.h"
-#include "latex/byte_sink.h"
 #include "latex/frame.h"
 #include "latex/renderer.h"
+#include "output/byte_sink.h"
 #include "testing/literal_reading.h"
 
 #include <cstddef>
@@ -36,21 +36,18 @@ constexpr unsigned load_first = 1u << 7;       // fold line ends as loading does
 // search down.
 constexpr std::size_t literal_limit = 8192;
 
-RunOptions options_from(unsigned bits) {
-  RunOptions options;
-  options.number_sections = (bits & number_sections) != 0;
-  options.section_star = options.number_sections ? "" : "*";
+document_options options_from(unsigned bits) {
+  document_options options;
+  options.numbered_headings = (bits & number_sections) != 0;
   options.page_break = (bits & page_break) != 0;
-  options.want_toc = (bits & want_toc) != 0;
-  options.have_title = (bits & have_title) != 0;
-  options.title_text = "A & B_{1} ~ 50% $x^2$ #1 <\\>";
-  options.have_author = (bits & have_author) != 0;
-  options.author_text = "J. {Doe} & co_ ~";
-  options.have_header = options.have_footer = (bits & header_footer) != 0;
-  options.header_text = "\\pagestyle{empty}\n";
-  options.footer_text = "% the end\n";
-  options.have_style = (bits & have_style) != 0;
-  options.style_options = "[11pt]{report}";
+  options.contents = (bits & want_toc) != 0;
+  if (bits & have_title) options.title = "A & B_{1} ~ 50% $x^2$ #1 <\\>";
+  if (bits & have_author) options.author = "J. {Doe} & co_ ~";
+  if (bits & header_footer) {
+    options.header = "\\pagestyle{empty}\n";
+    options.footer = "% the end\n";
+  }
+  if (bits & have_style) options.style = "[11pt]{report}";
   return options;
 }
 
@@ -68,20 +65,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   std::string_view document(reinterpret_cast<const char*>(data + 1), size - 1);
   std::string loaded;
   if (bits & load_first) {
-    line_end_folder folder;
-    folder.append(loaded, document);
+    loaded = fold_line_ends(document);
     document = loaded;
   }
 
-  RunOptions options = options_from(bits);
+  document_options options = options_from(bits);
   byte_sink output;
-  conversion_outcome outcome = convert_document(document, output, options);
+  conversion_status outcome = convert_document(document, output, options);
   if (!output.contents().ends_with("\\end{document}\n")) {
     fail("the output does not end with \\end{document}", "");
   }
 
   split_result split = split_document(document);
-  if (split.status != outcome.split) {
+  if ((split.status == split_status::unterminated_tag) !=
+      outcome.unterminated_tag) {
     fail("split status differs between converting and splitting", "");
   }
   byte_sink dump;
@@ -95,7 +92,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   bool ended_early =
       render_marks(from_list, split.marks, state, options) != nullptr;
   write_frame_closing(from_list, options);
-  if (ended_early != outcome.abnormal_exit ||
+  if (ended_early != outcome.stray_list_end ||
       from_list.contents() != output.contents()) {
     fail("converting differs from rendering the split list",
          "converted:\n" + output.contents() + "\nfrom the list:\n" +

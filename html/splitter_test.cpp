@@ -4,7 +4,7 @@
 #include "html/char_class.h"
 #include "html/char_refs.h"
 #include "html/tag_reader.h"
-#include "latex/byte_sink.h"
+#include "output/byte_sink.h"
 
 #include "testing/literal_reading.h"
 #include "testing/test_text.h"

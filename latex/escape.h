@@ -4,7 +4,7 @@
 // character-set handling; multi-byte characters pass byte by byte.
 #pragma once
 
-#include "latex/byte_sink.h"
+#include "output/byte_sink.h"
 
 #include <string_view>
 

@@ -27,16 +27,14 @@ void write_author_command(byte_sink& dest, std::string_view author) {
   write_line(dest, "}");
 }
 
-void write_title_block(byte_sink& dest, const RunOptions& options) {
-  if (options.have_title) {
-    write_escaped_command(dest, "\\title{", options.title_text);
-  }
-  if (options.have_author) {
-    write_author_command(dest, options.author_text);
-  } else if (options.have_title) {
+void write_title_block(byte_sink& dest, const document_options& options) {
+  if (options.title) write_escaped_command(dest, "\\title{", *options.title);
+  if (options.author) {
+    write_author_command(dest, *options.author);
+  } else if (options.title) {
     write_line(dest, "\\author{}");
   }
-  if (options.have_author || options.have_title) {
+  if (options.author || options.title) {
     write_line(dest, "\\maketitle");
     if (options.page_break) write_line(dest, "\\newpage");
   }
@@ -44,34 +42,34 @@ void write_title_block(byte_sink& dest, const RunOptions& options) {
 
 }  // namespace
 
-void write_frame_preamble(byte_sink& dest, const RunOptions& options) {
+void write_frame_preamble(byte_sink& dest, const document_options& options) {
   write_line(dest,
              "% This file was converted from HTML to LaTeX with Quenby's");
   write_line(dest, "% tagweave program");
   dest.write("% Version ");
-  write_line(dest, tagweave_version);
-  if (options.have_style) {
+  write_line(dest, version());
+  if (options.style) {
     dest.write("\\documentstyle");
-    write_line(dest, options.style_options);
+    write_line(dest, *options.style);
   } else {
     write_line(dest, "\\documentstyle{article}");
   }
   write_line(dest, "\\begin{document}");
   // \maketitle stops with "No \title given" unless there is one. The empty
   // one comes before the header, so that a header may still give its own.
-  if (options.have_author && !options.have_title) {
+  if (options.author && !options.title) {
     write_line(dest, "\\title{}");
   }
-  if (options.have_header) dest.write(options.header_text);
+  if (options.header) dest.write(*options.header);
   write_title_block(dest, options);
-  if (options.want_toc) {
+  if (options.contents) {
     write_line(dest, "\\tableofcontents ");
     if (options.page_break) write_line(dest, "\\newpage");
   }
 }
 
-void write_frame_closing(byte_sink& dest, const RunOptions& options) {
-  if (options.have_footer) dest.write(options.footer_text);
+void write_frame_closing(byte_sink& dest, const document_options& options) {
+  if (options.footer) dest.write(*options.footer);
   write_line(dest, "\\end{document}");
 }
 

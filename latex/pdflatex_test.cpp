@@ -4,8 +4,7 @@
 // document is compiled in a directory of its own, several at a time, since a
 // pdflatex run spends most of its time starting up. Where pdflatex is not on
 // PATH the tests are skipped.
-#include "driver/convert.h"
-#include "driver/load_text.h"
+#include "convert/convert.h"
 #include "testing/run_program.h"
 
 #include <gtest/gtest.h>
@@ -55,7 +54,7 @@ std::string find_on_path(std::string_view name) {
 struct html_document {
   std::string name;
   std::string html;
-  RunOptions options{};
+  document_options options{};
 };
 
 struct conversion {
@@ -63,15 +62,12 @@ struct conversion {
   bool whole = false;
 };
 
-/// The document converted as the command line converts a file: line ends
-/// folded as loading folds them, the LaTeX collected in memory.
+/// The document converted through the library, which applies the loading
+/// rules of the command line.
 conversion convert(const html_document& doc) {
-  std::string loaded;
-  line_end_folder folder;
-  folder.append(loaded, doc.html);
-  byte_sink sink;
-  bool whole = convert_document(loaded, sink, doc.options).whole();
-  return {sink.contents(), whole};
+  conversion result;
+  result.whole = tagweave::convert(doc.html, doc.options, result.latex).whole();
+  return result;
 }
 
 /// The last `count` lines of `text`, which ends with a line feed.
@@ -172,13 +168,11 @@ class Pdflatex : public ::testing::Test {
   std::string pdflatex_;
 };
 
-RunOptions numbered_with_contents(std::string_view style) {
-  RunOptions options;
-  options.number_sections = true;
-  options.section_star = "";
-  options.want_toc = true;
-  options.have_style = true;
-  options.style_options = style;
+document_options numbered_with_contents(std::string_view style) {
+  document_options options;
+  options.numbered_headings = true;
+  options.contents = true;
+  options.style = style;
   return options;
 }
 
@@ -191,17 +185,13 @@ constexpr std::string_view header_latex = "{\\small Header text.}\\par\n";
 constexpr std::string_view footer_latex = "\\par{\\small Footer text.}\n";
 
 /// Everything the command line sets, as it would set it.
-RunOptions every_frame_option() {
-  RunOptions options = numbered_with_contents("[12pt]{report}");
-  options.have_title = true;
-  options.title_text = title_with_specials;
-  options.have_author = true;
-  options.author_text = author_with_specials;
+document_options every_frame_option() {
+  document_options options = numbered_with_contents("[12pt]{report}");
+  options.title = title_with_specials;
+  options.author = author_with_specials;
   options.page_break = true;
-  options.have_header = true;
-  options.header_text = header_latex;
-  options.have_footer = true;
-  options.footer_text = footer_latex;
+  options.header = header_latex;
+  options.footer = footer_latex;
   return options;
 }
 
@@ -384,21 +374,16 @@ TEST_F(Pdflatex, CompilesEveryByteAsText) {
   // stays out of the headings that go there.
   const std::string bytes_but_form_feed = every_byte_but("\f");
 
-  RunOptions titled;
-  titled.have_title = true;
-  titled.title_text = bytes;
-  titled.have_author = true;
-  titled.author_text = bytes;
+  document_options titled;
+  titled.title = bytes;
+  titled.author = bytes;
 
-  RunOptions numbered = numbered_with_contents("[11pt]{article}");
-  numbered.have_title = true;
-  numbered.title_text = bytes;
+  document_options numbered = numbered_with_contents("[11pt]{article}");
+  numbered.title = bytes;
 
-  RunOptions blank_lines;
-  blank_lines.have_title = true;
-  blank_lines.title_text = "A title\n\nover a blank line";
-  blank_lines.have_author = true;
-  blank_lines.author_text = "A. Author\n \nB. Author\r\n\r\nC. Author";
+  document_options blank_lines;
+  blank_lines.title = "A title\n\nover a blank line";
+  blank_lines.author = "A. Author\n \nB. Author\r\n\r\nC. Author";
 
   expect_all_compile({
       {"every byte in every context, with title and author",
@@ -412,43 +397,19 @@ TEST_F(Pdflatex, CompilesEveryByteAsText) {
 /// A frame option of the command line and how it sets the options.
 struct frame_option {
   const char* flag;
-  void (*set)(RunOptions&);
+  void (*set)(document_options&);
 };
 
 constexpr frame_option frame_options[] = {
-    {"-n",
-     [](RunOptions& o) {
-       o.number_sections = true;
-       o.section_star = "";
-     }},
-    {"-t",
-     [](RunOptions& o) {
-       o.have_title = true;
-       o.title_text = title_with_specials;
-     }},
-    {"-a",
-     [](RunOptions& o) {
-       o.have_author = true;
-       o.author_text = author_with_specials;
-     }},
-    {"-p", [](RunOptions& o) { o.page_break = true; }},
-    {"-c", [](RunOptions& o) { o.want_toc = true; }},
-    {"-o",
-     [](RunOptions& o) {
-       o.have_style = true;
-       o.style_options = "[12pt]{report}";
-     }},
+    {"-n", [](document_options& o) { o.numbered_headings = true; }},
+    {"-t", [](document_options& o) { o.title = title_with_specials; }},
+    {"-a", [](document_options& o) { o.author = author_with_specials; }},
+    {"-p", [](document_options& o) { o.page_break = true; }},
+    {"-c", [](document_options& o) { o.contents = true; }},
+    {"-o", [](document_options& o) { o.style = "[12pt]{report}"; }},
     // The last two choose the quarter of the combinations a test compiles.
-    {"-h",
-     [](RunOptions& o) {
-       o.have_header = true;
-       o.header_text = header_latex;
-     }},
-    {"-f",
-     [](RunOptions& o) {
-       o.have_footer = true;
-       o.footer_text = footer_latex;
-     }},
+    {"-h", [](document_options& o) { o.header = header_latex; }},
+    {"-f", [](document_options& o) { o.footer = footer_latex; }},
 };
 
 constexpr unsigned option_count = std::size(frame_options);

@@ -1,6 +1,7 @@
 // Whole conversions: HTML text in, the complete LaTeX document out, frame
 // included, compared byte for byte.
-#include "driver/convert.h"
+#include "convert/convert.h"
+#include "html/splitter.h"
 
 #include "latex/frame.h"
 #include "latex/renderer.h"
@@ -24,17 +25,16 @@ using testing::default_preamble;
 
 struct converted {
   std::string out;
-  conversion_outcome outcome;
+  conversion_status outcome;
 };
 
 converted convert(std::string_view html, bool numbered = false) {
-  RunOptions options;
+  document_options options;
   if (numbered) {
-    options.number_sections = true;
-    options.section_star = "";
+    options.numbered_headings = true;
   }
   byte_sink dest;
-  conversion_outcome outcome = convert_document(html, dest, options);
+  conversion_status outcome = convert_document(html, dest, options);
   return {dest.contents(), outcome};
 }
 
@@ -147,19 +147,18 @@ TEST(ConvertDocument, WholeDocuments) {
     SCOPED_TRACE(c.html);
     converted result = convert(c.html, c.numbered);
     EXPECT_EQ(result.out, default_document(c.body));
-    EXPECT_EQ(result.outcome.abnormal_exit, c.abnormal_exit);
-    EXPECT_EQ(result.outcome.split, split_status::complete);
+    EXPECT_EQ(result.outcome.stray_list_end, c.abnormal_exit);
+    EXPECT_FALSE(result.outcome.unterminated_tag);
   }
 }
 
 TEST(ConvertDocument, AbnormalExitStillWritesTheClosing) {
-  RunOptions options;
-  options.have_footer = true;
-  options.footer_text = "% footer\n";
+  document_options options;
+  options.footer = "% footer\n";
   byte_sink dest;
-  conversion_outcome outcome =
+  conversion_status outcome =
       convert_document("<p>a</ol>b<title>", dest, options);
-  EXPECT_TRUE(outcome.abnormal_exit);
+  EXPECT_TRUE(outcome.stray_list_end);
   EXPECT_FALSE(outcome.whole());
   EXPECT_EQ(dest.contents(), default_preamble +
                                  "\\par a\\end{enumerate}% footer\n" +
@@ -169,13 +168,13 @@ TEST(ConvertDocument, AbnormalExitStillWritesTheClosing) {
 TEST(ConvertDocument, UnterminatedTagRendersWhatWasRead) {
   converted result = convert("<b>ab <i");
   EXPECT_EQ(result.out, default_document("{\\bf ab "));
-  EXPECT_EQ(result.outcome.split, split_status::unterminated_tag);
-  EXPECT_FALSE(result.outcome.abnormal_exit);
+  EXPECT_TRUE(result.outcome.unterminated_tag);
+  EXPECT_FALSE(result.outcome.stray_list_end);
   EXPECT_FALSE(result.outcome.whole());
 }
 
 TEST(ConvertDocument, EachDocumentStartsInTheNormalState) {
-  RunOptions options;
+  document_options options;
   byte_sink dest;
   for (std::string_view html : {"<title>open", "<listing>a_b", "<p>x_y"}) {
     SCOPED_TRACE(html);
@@ -229,7 +228,7 @@ TEST(ConvertDocument, MillionNestedLists) {
     SCOPED_TRACE("one end tag too many");
     converted result = convert(repeated("<ol>", depth) +
                                repeated("</ol>", depth + 1) + "<p>after");
-    EXPECT_TRUE(result.outcome.abnormal_exit);
+    EXPECT_TRUE(result.outcome.stray_list_end);
     EXPECT_TRUE(result.out ==
                 default_document(repeated("\\begin{enumerate}", depth) +
                                  repeated("\\end{enumerate}", depth + 1)));
@@ -252,9 +251,9 @@ TEST(ConvertDocument, WritingWhileReadingMatchesWalkingTheWholeList) {
     for (std::size_t i = rng() % 14; i > 0; --i) {
       html += pieces[rng() % pieces.size()];
     }
-    RunOptions options;
+    document_options options;
     byte_sink converted;
-    conversion_outcome outcome = convert_document(html, converted, options);
+    conversion_status outcome = convert_document(html, converted, options);
 
     split_result split = split_document(html);
     byte_sink walked;
@@ -265,8 +264,9 @@ TEST(ConvertDocument, WritingWhileReadingMatchesWalkingTheWholeList) {
 
     SCOPED_TRACE("input " + testing::quoted(html));
     ASSERT_EQ(converted.contents(), walked.contents());
-    ASSERT_EQ(outcome.abnormal_exit, ended_early);
-    ASSERT_EQ(outcome.split, split.status);
+    ASSERT_EQ(outcome.stray_list_end, ended_early);
+    ASSERT_EQ(outcome.unterminated_tag,
+              split.status == split_status::unterminated_tag);
   }
 }
 

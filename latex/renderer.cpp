@@ -65,14 +65,14 @@ bool is_run_in_heading(mark_kind kind) {
 /// an opening brace; its end writes the closing brace.
 void write_heading(byte_sink& dest, const mark_up& mark,
                    std::string_view command, render_state& state,
-                   const RunOptions& options) {
+                   const document_options& options) {
   if (mark.is_end) {
     dest.put('}');
     state = S_NORMAL;
     return;
   }
   dest.write(command);
-  dest.write(options.section_star);
+  if (!options.numbered_headings) dest.put('*');
   dest.put('{');
   state = S_HEADER;
 }
@@ -157,7 +157,7 @@ bool mark_renderer::render(const mark_up& mark) {
 
 const mark_up* render_marks(byte_sink& dest, const mark_list& marks,
                             render_state& state_cell,
-                            const RunOptions& options) {
+                            const document_options& options) {
   mark_renderer walk(dest, state_cell, options);
   for (const mark_up& mark : marks) {
     if (!walk.render(mark)) return &mark;

@@ -6,10 +6,11 @@
 // one.
 #pragma once
 
-#include "driver/run_options.h"
 #include "html/mark_up.h"
-#include "latex/byte_sink.h"
 #include "latex/escape.h"
+#include "output/byte_sink.h"
+
+#include <tagweave/tagweave.h>
 
 #include <vector>
 
@@ -30,7 +31,8 @@ enum render_state : int {
 /// interrupted, rather than calling itself.
 class mark_renderer {
  public:
-  mark_renderer(byte_sink& dest, render_state start, const RunOptions& options)
+  mark_renderer(byte_sink& dest, render_state start,
+                const document_options& options)
       : dest_(dest), options_(options), state_(start) {}
 
   /// Writes `mark`. False when `mark` is an end tag of a nesting kind with no
@@ -42,14 +44,13 @@ class mark_renderer {
   render_state state() const { return state_; }
 
  private:
-  void render_tag(const mark_up& mark);
   void write_text_run(std::string_view text);
   /// Writes the fragment of a tag of `kind` and notes what it opens.
   void write_fragment(mark_kind kind, std::string_view fragment);
   void follow_list_start(mark_kind kind);
 
   byte_sink& dest_;
-  const RunOptions& options_;
+  const document_options& options_;
   render_state state_;
   std::vector<render_state> outer_states_;  // innermost last
   /// Between a description term's "\item[" and its "]".
@@ -71,6 +72,6 @@ class mark_renderer {
 /// left alone.
 const mark_up* render_marks(byte_sink& dest, const mark_list& marks,
                             render_state& state_cell,
-                            const RunOptions& options);
+                            const document_options& options);
 
 }  // namespace tagweave

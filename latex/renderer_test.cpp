@@ -27,7 +27,7 @@ struct render_case {
   int returned = walked_to_the_end;
   render_state cell_after = S_NORMAL;
   render_state cell_before = S_NORMAL;
-  std::string_view section_star = "*";
+  bool numbered = false;
 };
 
 struct render_result {
@@ -37,9 +37,9 @@ struct render_result {
 };
 
 render_result render(const mark_list& marks, render_state cell,
-                     std::string_view section_star = "*") {
-  RunOptions options;
-  options.section_star = section_star;
+                     bool numbered = false) {
+  document_options options;
+  options.numbered_headings = numbered;
   byte_sink dest;
   const mark_up* returned = render_marks(dest, marks, cell, options);
   return {dest.contents(), returned, cell};
@@ -47,7 +47,7 @@ render_result render(const mark_list& marks, render_state cell,
 
 void check(const render_case& c) {
   SCOPED_TRACE(c.name);
-  render_result result = render(c.marks, c.cell_before, c.section_star);
+  render_result result = render(c.marks, c.cell_before, c.numbered);
   EXPECT_EQ(result.body, c.body);
   if (c.returned == walked_to_the_end) {
     EXPECT_EQ(result.returned, nullptr);
@@ -112,18 +112,18 @@ TEST(RenderMarks, HeadingsWithAndWithoutNumbers) {
       {M_HEADER_5, "\\subparagraph"},  {M_HEADER_6, "\\subparagraph"},
   };
   for (const auto& [kind, command] : levels) {
-    for (std::string_view star : {"*", ""}) {
-      SCOPED_TRACE(std::string(command) + " with section_star \"" +
-                   std::string(star) + "\"");
+    for (bool numbered : {false, true}) {
+      std::string_view star = numbered ? "" : "*";
+      SCOPED_TRACE(std::string(command) + (numbered ? " numbered" : ""));
       mark_list marks = {start(kind), text("Intro_1"), end(kind)};
-      render_result result = render(marks, S_NORMAL, star);
+      render_result result = render(marks, S_NORMAL, numbered);
       EXPECT_EQ(result.body,
                 std::string(command) + std::string(star) + "{Intro\\_1}");
       EXPECT_EQ(result.returned, nullptr);
       EXPECT_EQ(result.cell, S_NORMAL);
 
       mark_list open_heading = {start(kind), text("x")};
-      result = render(open_heading, S_NORMAL, star);
+      result = render(open_heading, S_NORMAL, numbered);
       EXPECT_EQ(result.body, std::string(command) + std::string(star) + "{x");
       EXPECT_EQ(result.cell, S_HEADER);
     }

@@ -171,10 +171,6 @@ void temp_dir::write(const std::string& name,
   check(static_cast<bool>(file), "writing a test file");
 }
 
-bool temp_dir::exists(const std::string& name) const {
-  return std::filesystem::exists(path_ / name);
-}
-
 std::string temp_dir::read(const std::string& name) const {
   std::ifstream file(path_ / name, std::ios::binary);
   std::ostringstream contents;

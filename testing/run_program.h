@@ -18,13 +18,13 @@ struct program_run {
 };
 
 struct program_call {
-  std::string program;              ///< path of the executable
-  std::vector<std::string> args;    ///< argv[1] on; argv[0] is `argv0`
-  std::string argv0;                ///< empty: the program path
-  std::filesystem::path directory;  ///< working directory
-  std::string input;                ///< standard input
-  std::string stdout_path;          ///< non-empty: standard output goes there
-  std::vector<int> closed_fds;      ///< of 0, 1, 2: closed in the program
+  std::string program{};              ///< path of the executable
+  std::vector<std::string> args{};    ///< argv[1] on; argv[0] is `argv0`
+  std::string argv0{};                ///< empty: the program path
+  std::filesystem::path directory{};  ///< working directory
+  std::string input{};                ///< standard input
+  std::string stdout_path{};          ///< non-empty: standard output goes there
+  std::vector<int> closed_fds{};      ///< of 0, 1, 2: closed in the program
   /// Non-zero: the program's address space is limited to this many bytes,
   /// so that running out of memory can be tested.
   std::size_t address_space_limit = 0;
@@ -48,7 +48,6 @@ class temp_dir {
   const std::filesystem::path& path() const { return path_; }
   /// Writes `contents` to `name` inside the directory.
   void write(const std::string& name, const std::string& contents) const;
-  bool exists(const std::string& name) const;
   /// The contents of `name`; empty when it does not exist.
   std::string read(const std::string& name) const;
 

@@ -3,7 +3,9 @@
 
 #include "diag/dump.h"
 #include "html/mark_up.h"
-#include "latex/byte_sink.h"
+#include "output/byte_sink.h"
+
+#include <tagweave/tagweave.h>
 
 #include <cstdio>
 #include <functional>
@@ -16,7 +18,8 @@ namespace tagweave::testing {
 inline const std::string banner =
     "% This file was converted from HTML to LaTeX with Quenby's\n"
     "% tagweave program\n"
-    "% Version 0.9c\n";
+    "% Version " +
+    std::string(version()) + "\n";
 
 /// The preamble and closing written with no options.
 inline const std::string default_preamble =

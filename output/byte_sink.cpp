@@ -1,38 +1,45 @@
-#include "latex/byte_sink.h"
+#include "output/byte_sink.h"
 
 #include <unistd.h>
 #include <cerrno>
+#include <utility>
 
 namespace tagweave {
 
 byte_sink::byte_sink(int fd) : fd_(fd) { buffer_.reserve(capacity); }
 
-byte_sink::~byte_sink() { flush(); }
+byte_sink::byte_sink(std::function<void(std::string_view)> drain)
+    : drain_(std::move(drain)) {
+  buffer_.reserve(capacity);
+}
 
-void byte_sink::write(std::string_view bytes) {
-  if (fd_ < 0) {
-    buffer_.append(bytes);
-    return;
+byte_sink::~byte_sink() {
+  if (fd_ >= 0) flush();
+}
+
+bool byte_sink::flush() {
+  if (text_ == nullptr && !buffer_.empty()) {
+    drain(buffer_);
+    buffer_.clear();
   }
-  if (buffer_.size() + bytes.size() > capacity) flush();
+  return !failed_;
+}
+
+void byte_sink::write_past_buffer(std::string_view bytes) {
+  flush();
   if (bytes.size() >= capacity) {
-    write_to_fd(bytes);
+    drain(bytes);
   } else {
     buffer_.append(bytes);
   }
 }
 
-void byte_sink::put(char byte) {
-  if (fd_ >= 0 && buffer_.size() >= capacity) flush();
-  buffer_.push_back(byte);
-}
-
-bool byte_sink::flush() {
-  if (fd_ >= 0 && !buffer_.empty()) {
-    write_to_fd(buffer_);
-    buffer_.clear();
+void byte_sink::drain(std::string_view bytes) {
+  if (drain_) {
+    drain_(bytes);
+  } else {
+    write_to_fd(bytes);
   }
-  return !failed_;
 }
 
 void byte_sink::write_to_fd(std::string_view bytes) {

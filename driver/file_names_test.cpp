@@ -1,6 +1,4 @@
-#include "driver/convert.h"
-
-#include "testing/test_text.h"
+#include "driver/file_names.h"
 
 #include <gtest/gtest.h>
 
@@ -46,34 +44,15 @@ TEST(DeriveFileNames, FromTheArgumentAndWhatCanBeOpened) {
   }
 }
 
-TEST(ConvertDocument, ReportsWhetherTheDocumentWasWrittenWhole) {
-  struct outcome_case {
-    std::string text;
-    std::string body;
-    split_status split;
-    bool abnormal_exit;
+TEST(DeriveFileNames, AsksOnlyAboutANameWithoutHtml) {
+  std::vector<std::string> asked;
+  auto ask = [&](const std::string& name) {
+    asked.push_back(name);
+    return false;
   };
-  const std::vector<outcome_case> cases = {
-      {"<p>x &lt; y\n", "\\par x $<$ y\n", split_status::complete, false},
-      {"", "", split_status::complete, false},
-      {"ab <i", "ab ", split_status::unterminated_tag, false},
-      {"a</ul>b", "a\\end{itemize}", split_status::complete, true},
-      {"<ul><li>a</ul></menu>b",
-       "\\begin{itemize}\\item a\\end{itemize}"
-       "\\end{itemize}",
-       split_status::complete, true},
-  };
-  for (const outcome_case& c : cases) {
-    SCOPED_TRACE(c.text);
-    RunOptions options;
-    byte_sink dest;
-    conversion_outcome outcome = convert_document(c.text, dest, options);
-    EXPECT_EQ(dest.contents(), testing::default_document(c.body));
-    EXPECT_EQ(outcome.split, c.split);
-    EXPECT_EQ(outcome.abnormal_exit, c.abnormal_exit);
-    EXPECT_EQ(outcome.whole(),
-              !c.abnormal_exit && c.split == split_status::complete);
-  }
+  derive_file_names("page.html", ask);
+  derive_file_names("page", ask);
+  EXPECT_EQ(asked, std::vector<std::string>{"page"});
 }
 
 }  // namespace

@@ -1,0 +1,62 @@
+#include "convert/convert.h"
+
+#include "html/line_ends.h"
+#include "html/splitter.h"
+#include "latex/frame.h"
+#include "latex/renderer.h"
+
+namespace tagweave {
+
+namespace {
+
+/// Writes each record as the splitter reads it, until a stray end tag of a
+/// list ends the walk; the splitter still reads the rest, so that a tag that
+/// is never closed is reported all the same.
+class rendering_consumer : public mark_consumer {
+ public:
+  rendering_consumer(byte_sink& dest, const document_options& options)
+      : walk_(dest, S_NORMAL, options) {}
+
+  void take(mark_up&& rec) override {
+    if (!ended_early_) ended_early_ = !walk_.render(rec);
+  }
+  bool ended_early() const { return ended_early_; }
+
+ private:
+  mark_renderer walk_;
+  bool ended_early_ = false;
+};
+
+}  // namespace
+
+conversion_status convert_document(std::string_view text, byte_sink& dest,
+                                   const document_options& options) {
+  write_frame_preamble(dest, options);
+  rendering_consumer body(dest, options);
+  conversion_status status;
+  status.unterminated_tag =
+      split_document(text, body) == split_status::unterminated_tag;
+  status.stray_list_end = body.ended_early();
+  write_frame_closing(dest, options);
+  return status;
+}
+
+std::string_view version() { return TAGWEAVE_VERSION; }
+
+conversion_status convert(std::string_view html,
+                          const document_options& options,
+                          const latex_writer& write) {
+  byte_sink dest(write);
+  conversion_status status =
+      convert_document(fold_line_ends(html), dest, options);
+  dest.flush();
+  return status;
+}
+
+conversion_status convert(std::string_view html,
+                          const document_options& options, std::string& latex) {
+  byte_sink dest(latex);
+  return convert_document(fold_line_ends(html), dest, options);
+}
+
+}  // namespace tagweave

@@ -1,0 +1,22 @@
+// One conversion: a loaded document in, a complete LaTeX document out. The
+// public API (include/tagweave/tagweave.h) and the command-line driver both
+// come here.
+#pragma once
+
+#include "output/byte_sink.h"
+
+#include <tagweave/tagweave.h>
+
+#include <string_view>
+
+namespace tagweave {
+
+/// Writes the frame and, inside it, the body of `text`, which the loading
+/// rules have already been applied to, to `dest`, each record as soon as it
+/// is read, so memory does not grow with the number of records. Every
+/// document starts in the normal render state, so one document's unclosed
+/// title or listing does not swallow the next one's text.
+conversion_status convert_document(std::string_view text, byte_sink& dest,
+                                   const document_options& options);
+
+}  // namespace tagweave
