@@ -20,13 +20,13 @@ void reserve_for(int fd, std::string& text) {
   }
 }
 
-}  // namespace
-
-loaded_text load_text(int fd) {
+/// Reads `fd` to its end, handing each chunk to `append`, which adds it to
+/// the text.
+template <typename Append>
+loaded_text load(int fd, Append append) {
   loaded_text result;
   try {
     reserve_for(fd, result.text);
-    line_end_folder folder;
     std::array<char, 64 * 1024> chunk;
     for (;;) {
       ssize_t got = ::read(fd, chunk.data(), chunk.size());
@@ -36,9 +36,8 @@ loaded_text load_text(int fd) {
         result.status = load_status::read_error;
         break;
       }
-      folder.append(
-          result.text,
-          std::string_view(chunk.data(), static_cast<std::size_t>(got)));
+      append(result.text,
+             std::string_view(chunk.data(), static_cast<std::size_t>(got)));
     }
   } catch (const std::bad_alloc&) {
     result.text.clear();
@@ -46,6 +45,21 @@ loaded_text load_text(int fd) {
     result.status = load_status::out_of_memory;
   }
   return result;
+}
+
+}  // namespace
+
+loaded_text load_text(int fd) {
+  line_end_folder folder;
+  return load(fd, [&folder](std::string& text, std::string_view chunk) {
+    folder.append(text, chunk);
+  });
+}
+
+loaded_text load_bytes(int fd) {
+  return load(fd, [](std::string& text, std::string_view chunk) {
+    text.append(chunk);
+  });
 }
 
 }  // namespace tagweave

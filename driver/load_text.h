@@ -1,5 +1,5 @@
-// Loading one input whole from a file descriptor, applying the early tag
-// set's loading rules (html/line_ends.h) chunk by chunk as it reads.
+// Loading one input whole from a file descriptor: as the early tag set reads
+// it (html/line_ends.h, applied chunk by chunk), or as bytes.
 #pragma once
 
 #include <string>
@@ -9,7 +9,7 @@ namespace tagweave {
 
 enum class load_status {
   complete,
-  read_error,  ///< what was read before the error is kept
+  read_error,  ///< reading stopped early; the text holds what came before
   out_of_memory,
 };
 
@@ -21,5 +21,10 @@ struct loaded_text {
 /// Reads `fd` to its end and returns its folded contents. Does not close
 /// `fd`.
 loaded_text load_text(int fd);
+
+/// Reads `fd` to its end and returns its bytes unchanged, for readers with
+/// loading rules of their own (the HTML standard's input stream). Does not
+/// close `fd`.
+loaded_text load_bytes(int fd);
 
 }  // namespace tagweave

@@ -33,6 +33,14 @@ inline std::string output_is_input(std::string_view output,
   return "can't write file " + std::string(output) + ": it is the input file " +
          std::string(input) + ".";
 }
+/// An --encoding label that names no encoding at all.
+inline std::string unknown_encoding(std::string_view label) {
+  return "unknown encoding " + std::string(label) + ".";
+}
+/// A declared or requested encoding that tagweave cannot decode.
+inline std::string unsupported_encoding(std::string_view name) {
+  return "encoding " + std::string(name) + " is not supported: read as UTF-8.";
+}
 inline constexpr std::string_view cant_read_stdin =
     "can't read standard input.";
 inline constexpr std::string_view cant_write_stdout =
