@@ -1,52 +1,189 @@
-// tagweave-dump: shows how the converter splits a document, one record per
-// entry. Loads FILE (or standard input for "-") as the converter does.
+// tagweave-dump: a developer's view of how tagweave reads a document.
+//
+//   tagweave-dump FILE                       the early tag set's records
+//   tagweave-dump --html5-tokens [--state NAME] [--last-start-tag TAG] FILE
+//                                            HTML standard tokens, one per line
+//   tagweave-dump --html5-tree [--encoding LABEL] FILE
+//                                            the HTML standard's document tree
+//
+// FILE may be "-" for standard input. The formats are those of html5lib-tests,
+// so other tools can read them.
 #include "diag/dump.h"
 #include "driver/load_text.h"
 #include "driver/messages.h"
 #include "html/splitter.h"
+#include "html5/encoding.h"
+#include "html5/parse.h"
+#include "html5/token_dump.h"
+#include "html5/tokenizer.h"
+#include "html5/tree_dump.h"
+#include "output/byte_sink.h"
 
 #include <fcntl.h>
+#include <getopt.h>
 #include <unistd.h>
 #include <cstdio>
+#include <new>
+#include <optional>
 #include <string>
 #include <string_view>
 
-int main(int argc, char* argv[]) {
-  using namespace tagweave;
-  using messages::report;
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s FILE\n",
-                 argc > 0 ? argv[0] : "tagweave-dump");
-    return 1;
+namespace tagweave {
+namespace {
+
+using messages::report;
+
+enum class view { early_records, html5_tokens, html5_tree };
+
+struct dump_request {
+  view what = view::early_records;
+  html5::tokenizer_state state = html5::tokenizer_state::data;
+  std::string last_start_tag;
+  std::optional<std::string> encoding_label;
+  std::string file;
+};
+
+constexpr std::string_view usage =
+    "usage: tagweave-dump FILE\n"
+    "       tagweave-dump --html5-tokens [--state NAME] [--last-start-tag TAG] "
+    "FILE\n"
+    "       tagweave-dump --html5-tree [--encoding LABEL] FILE\n"
+    "FILE may be - for standard input.\n";
+
+/// The request of the command line; nothing when it is unusable (reported).
+std::optional<dump_request> read_request(int argc, char* argv[]) {
+  enum : int { tokens = 256, tree, state, last_start_tag, encoding };
+  static const option long_options[] = {
+      {"html5-tokens", no_argument, nullptr, tokens},
+      {"html5-tree", no_argument, nullptr, tree},
+      {"state", required_argument, nullptr, state},
+      {"last-start-tag", required_argument, nullptr, last_start_tag},
+      {"encoding", required_argument, nullptr, encoding},
+      {nullptr, 0, nullptr, 0},
+  };
+  dump_request request;
+  bool usable = true;
+  optind = 0;
+  for (int opt;
+       (opt = ::getopt_long(argc, argv, "+", long_options, nullptr)) != -1;) {
+    switch (opt) {
+      case tokens: request.what = view::html5_tokens; break;
+      case tree: request.what = view::html5_tree; break;
+      case last_start_tag: request.last_start_tag = optarg; break;
+      case encoding: request.encoding_label = optarg; break;
+      case state:
+        if (auto named = html5::tokenizer_state_named(optarg)) {
+          request.state = *named;
+        } else {
+          report("unknown tokenizer state " + std::string(optarg) + ".");
+          usable = false;
+        }
+        break;
+      default: usable = false; break;
+    }
   }
-  std::string_view name = argv[1];
-  int fd = name == "-" ? STDIN_FILENO : ::open(argv[1], O_RDONLY | O_CLOEXEC);
+  if (!usable || optind + 1 != argc) {
+    std::fwrite(usage.data(), 1, usage.size(), stderr);
+    return std::nullopt;
+  }
+  request.file = argv[optind];
+  return request;
+}
+
+/// The file's contents, read as `load` reads; nothing when it could not be
+/// read (reported, with the status to exit with in `status`).
+std::optional<std::string> read_file(const std::string& name,
+                                     loaded_text (*load)(int), int& status) {
+  bool from_stdin = name == "-";
+  int fd =
+      from_stdin ? STDIN_FILENO : ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     report(messages::cant_open_for_reading(name));
-    return 1;
+    status = 1;
+    return std::nullopt;
   }
-  loaded_text loaded = load_text(fd);
-  if (fd != STDIN_FILENO) ::close(fd);
-  int status = 0;
+  loaded_text loaded = load(fd);
+  if (!from_stdin) ::close(fd);
   if (loaded.status == load_status::out_of_memory) {
     report(messages::no_memory_loading);
-    return 3;
+    status = 3;
+    return std::nullopt;
   }
   if (loaded.status == load_status::read_error) {
-    report(name == "-" ? std::string(messages::cant_read_stdin)
-                       : messages::cant_read_file(name));
+    report(from_stdin ? std::string(messages::cant_read_stdin)
+                      : messages::cant_read_file(name));
     status = 1;
+    return std::nullopt;
   }
-  split_result split = split_document(loaded.text);
-  if (split.status != split_status::complete) {
-    report(messages::bad_mark);
-    status = 1;
-  }
-  byte_sink out(STDOUT_FILENO);
+  return std::move(loaded.text);
+}
+
+/// The early tag set's records. An unterminated tag is reported after what
+/// was read before it.
+int dump_early_records(const std::string& text, byte_sink& out) {
+  split_result split = split_document(text);
   dump_marks(out, split.marks);
+  if (split.status == split_status::complete) return 0;
+  report(messages::bad_mark);
+  return 1;
+}
+
+/// The bytes decoded as the request says: UTF-8 for tokens, sniffed (or the
+/// label given) for the tree. Nothing when the label is unknown (reported).
+std::optional<std::string> decode(const dump_request& request,
+                                  std::string_view bytes) {
+  std::optional<std::string_view> label = request.encoding_label;
+  if (request.what == view::html5_tokens) label = "utf-8";
+  if (label && !html5::lookup_label(*label).found &&
+      !html5::lookup_label(*label).known_other) {
+    report(messages::unknown_encoding(*label));
+    return std::nullopt;
+  }
+  html5::decoded_input decoded = html5::decode_input(bytes, label);
+  if (!decoded.unsupported.empty()) {
+    report(messages::unsupported_encoding(decoded.unsupported));
+  }
+  return std::move(decoded.text);
+}
+
+int run(int argc, char* argv[]) {
+  std::optional<dump_request> request = read_request(argc, argv);
+  if (!request) return 1;
+  int status = 0;
+  loaded_text (*load)(int) =
+      request->what == view::early_records ? load_text : load_bytes;
+  std::optional<std::string> bytes = read_file(request->file, load, status);
+  if (!bytes) return status;
+
+  byte_sink out(STDOUT_FILENO);
+  if (request->what == view::early_records) {
+    status = dump_early_records(*bytes, out);
+  } else {
+    std::optional<std::string> text = decode(*request, *bytes);
+    if (!text) return 1;
+    std::string dump;
+    if (request->what == view::html5_tokens) {
+      html5::dump_tokens(*text, request->state, request->last_start_tag, dump);
+    } else {
+      html5::dump_tree(html5::parse_document(*text), dump);
+    }
+    out.write(dump);
+  }
   if (!out.flush()) {
     report(messages::cant_write_stdout);
     status = 1;
   }
   return status;
+}
+
+}  // namespace
+}  // namespace tagweave
+
+int main(int argc, char* argv[]) {
+  try {
+    return tagweave::run(argc, argv);
+  } catch (const std::bad_alloc&) {
+    tagweave::messages::report(tagweave::messages::no_memory);
+    return 3;
+  }
 }

@@ -1,0 +1,174 @@
+// The document tree the HTML parser builds: an arena of compact nodes linked
+// by 32-bit indices (parent, first and last child, previous and next
+// sibling), with every string kept in a few shared buffers. Text nodes are
+// chains of runs in one text buffer, so appending characters to the text node
+// the parser wrote last extends its run in place, without copies. Attribute
+// lists are shared spans, so cloning an element (the adoption agency
+// algorithm, reconstructing formatting elements) copies no attribute.
+#pragma once
+
+#include "html5/tree_tags.h"
+
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+namespace tagweave::html5 {
+
+using node_id = std::uint32_t;
+inline constexpr node_id no_node = std::numeric_limits<node_id>::max();
+
+enum class node_kind : std::uint8_t {
+  document,
+  fragment,  ///< a template element's contents
+  doctype,
+  element,
+  text,
+  comment,
+};
+
+enum class element_namespace : std::uint8_t { html, svg, mathml };
+
+/// The document's mode, set from its DOCTYPE.
+enum class quirks_mode : std::uint8_t { no_quirks, limited_quirks, quirks };
+
+/// A piece of one of the document's string buffers.
+struct string_ref {
+  std::uint32_t offset = 0;
+  std::uint32_t length = 0;
+};
+
+/// A run of consecutive attribute records: an element's attribute list.
+struct attribute_span {
+  std::uint32_t first = 0;
+  std::uint32_t count = 0;
+};
+
+struct attribute_record {
+  string_ref name;  ///< the local name
+  string_ref value;
+  attribute_namespace space = attribute_namespace::none;
+};
+
+struct attribute_view {
+  attribute_namespace space;
+  std::string_view name;  ///< the local name ("href" of "xlink:href")
+  std::string_view value;
+};
+
+struct doctype_record {
+  string_ref name, public_id, system_id;
+  bool has_public_id = false;
+  bool has_system_id = false;
+};
+
+struct node {
+  /// The parent; for a template's contents (a fragment), the template,
+  /// though the fragment is not among the template's children.
+  node_id parent = no_node;
+  node_id first_child = no_node;
+  node_id last_child = no_node;
+  node_id prev_sibling = no_node;
+  node_id next_sibling = no_node;
+  node_kind kind = node_kind::element;
+  element_namespace space = element_namespace::html;
+  /// 1 for a child of the document, one more per level, set when the node
+  /// is inserted or moved (a moved node's descendants keep theirs).
+  std::uint16_t depth = 0;
+  tag name = tag::first_unknown;  ///< elements only
+  /// Elements: the attribute span. Text: first and last run. Comments: the
+  /// data's offset and length. DOCTYPEs: the record's index.
+  std::uint32_t first = 0;
+  std::uint32_t count = 0;
+  /// A template element's contents (a fragment node), else no_node.
+  node_id contents = no_node;
+};
+
+class document {
+ public:
+  document();
+
+  // Reading.
+  static constexpr node_id root() { return 0; }
+  const node& operator[](node_id id) const { return nodes_[id]; }
+  std::size_t size() const { return nodes_.size(); }
+  quirks_mode mode() const { return mode_; }
+  /// An element's qualified tag name, SVG case adjustments applied.
+  std::string_view tag_name(node_id element) const;
+  /// The name of a tag ID (lowercase, as the tokenizer gave it).
+  std::string_view name_of(tag t) const;
+  /// A text node's data, appended to `out`.
+  void append_text_data(node_id text, std::string& out) const;
+  std::string text_data(node_id text) const;
+  std::string_view comment_data(node_id comment) const;
+  const doctype_record& doctype(node_id doctype_node) const;
+  std::string_view view(string_ref ref) const;
+  /// An element's attributes in source order (those added later by a second
+  /// <html> or <body> start tag last).
+  std::vector<attribute_view> attributes(node_id element) const;
+  attribute_span attribute_list(node_id element) const;
+  std::vector<attribute_view> attributes_in(attribute_span span) const;
+
+  // Building (the tree builder's interface).
+  void set_mode(quirks_mode m) { mode_ = m; }
+  /// The ID of a tag name, given one if new.
+  tag intern_tag(std::string_view lowercase_name);
+  string_ref store(std::string_view s);
+  void add_attribute(std::string_view name, std::string_view value,
+                     attribute_namespace space);
+  /// The attributes added since the last call, as one span.
+  attribute_span take_attributes();
+  /// Adds an attribute to an element that already has its list, unless it
+  /// has one of that name (a second <html> or <body> start tag). A hash set
+  /// of the names keeps this constant time however many tags repeat.
+  void add_late_attribute(node_id element, std::string_view name,
+                          std::string_view value);
+  node_id create_element(tag name, element_namespace space,
+                         attribute_span attributes);
+  node_id create_text(std::string_view data);
+  /// Appends to a text node, extending its last run when that run ends the
+  /// text buffer.
+  void append_text(node_id text, std::string_view data);
+  node_id create_comment(std::string_view data);
+  node_id create_doctype(const doctype_record& record);
+  node_id create_fragment();
+  void set_template_contents(node_id element, node_id fragment);
+  void append_child(node_id parent, node_id child);
+  void insert_before(node_id parent, node_id child, node_id before);
+  /// Removes a node from its parent (the node keeps its children).
+  void detach(node_id child);
+
+ private:
+  struct text_run {
+    string_ref text;
+    std::uint32_t next = no_node;
+  };
+  struct late_attribute {
+    node_id owner;
+    attribute_record record;
+  };
+
+  node_id add_node(const node& n);
+  void set_depth(node_id child);
+
+  std::vector<node> nodes_;
+  std::string strings_;  ///< names, values, comment and DOCTYPE data
+  std::string text_;     ///< the data of text nodes
+  std::vector<text_run> runs_;
+  std::vector<attribute_record> attributes_;
+  std::uint32_t pending_attributes_ = 0;
+  std::vector<late_attribute> late_attributes_;
+  /// The elements given late attributes (<html> and <body> only), and the
+  /// names each has.
+  std::unordered_map<node_id, std::unordered_set<std::string>> late_names_;
+  std::vector<doctype_record> doctypes_;
+  std::vector<std::string> unknown_tag_names_;
+  std::unordered_map<std::string, tag> unknown_tags_;
+  quirks_mode mode_ = quirks_mode::no_quirks;
+};
+
+}  // namespace tagweave::html5

@@ -1,0 +1,18 @@
+// Wiring the tokenizer to the tree builder.
+#include "html5/parse.h"
+
+#include "html5/tokenizer.h"
+#include "html5/tree_builder.h"
+
+namespace tagweave::html5 {
+
+document parse_document(std::string_view input) {
+  document doc;
+  tree_builder builder(doc);
+  tokenizer tok(input, builder);
+  builder.attach(&tok);
+  tok.run();
+  return doc;
+}
+
+}  // namespace tagweave::html5

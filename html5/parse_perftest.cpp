@@ -1,0 +1,152 @@
+// Throughput of the HTML standard's parser: real pages (the HTML files under
+// /usr/share/doc, as found on the machine), with gumbo beside it when it is
+// installed, and the hostile shapes, whose complexity fit must say linear.
+#include "html5/encoding.h"
+#include "html5/parse.h"
+#include "testing/bench_support.h"
+
+#include <benchmark/benchmark.h>
+
+#if TAGWEAVE_HAVE_GUMBO
+#include <gumbo.h>
+#endif
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace tagweave::html5 {
+namespace {
+
+using testing::report_bytes;
+using testing::with_sizes;
+
+/// How much of the machine's documentation the real-page benchmarks read:
+/// enough to be representative, little enough to load quickly.
+constexpr std::size_t real_pages_budget = 16 << 20;
+
+/// The HTML pages under /usr/share/doc, decoded, in a stable order.
+const std::vector<std::string>& real_pages() {
+  static const std::vector<std::string> pages = [] {
+    std::vector<std::filesystem::path> paths;
+    std::error_code ignored;
+    for (auto it = std::filesystem::recursive_directory_iterator(
+             "/usr/share/doc", ignored);
+         it != std::filesystem::recursive_directory_iterator();
+         it.increment(ignored)) {
+      if (it->is_regular_file(ignored) && it->path().extension() == ".html") {
+        paths.push_back(it->path());
+      }
+    }
+    std::sort(paths.begin(), paths.end());
+    std::vector<std::string> texts;
+    std::size_t total = 0;
+    for (const auto& path : paths) {
+      std::ifstream in(path, std::ios::binary);
+      std::ostringstream bytes;
+      bytes << in.rdbuf();
+      texts.push_back(decode_input(bytes.str()).text);
+      total += texts.back().size();
+      if (total > real_pages_budget) break;
+    }
+    return texts;
+  }();
+  return pages;
+}
+
+std::size_t total_size(const std::vector<std::string>& pages) {
+  std::size_t total = 0;
+  for (const std::string& page : pages) total += page.size();
+  return total;
+}
+
+void BM_parse_real_pages(benchmark::State& state) {
+  const auto& pages = real_pages();
+  if (pages.empty()) state.SkipWithError("no HTML under /usr/share/doc");
+  for (auto _ : state) {
+    for (const std::string& page : pages) {
+      document doc = parse_document(page);
+      benchmark::DoNotOptimize(doc);
+    }
+  }
+  report_bytes(state, total_size(pages));
+}
+BENCHMARK(BM_parse_real_pages)->Unit(benchmark::kMillisecond);
+
+#if TAGWEAVE_HAVE_GUMBO
+void BM_gumbo_real_pages(benchmark::State& state) {
+  const auto& pages = real_pages();
+  if (pages.empty()) state.SkipWithError("no HTML under /usr/share/doc");
+  for (auto _ : state) {
+    for (const std::string& page : pages) {
+      GumboOutput* output = gumbo_parse_with_options(&kGumboDefaultOptions,
+                                                     page.data(), page.size());
+      benchmark::DoNotOptimize(output);
+      gumbo_destroy_output(&kGumboDefaultOptions, output);
+    }
+  }
+  report_bytes(state, total_size(pages));
+}
+BENCHMARK(BM_gumbo_real_pages)->Unit(benchmark::kMillisecond);
+#endif
+
+/// A hostile shape: `unit` repeated to about `bytes`, between a head and a
+/// tail.
+struct hostile_shape {
+  const char* name;
+  std::string head;
+  std::string unit;
+  std::string tail;
+};
+
+const std::vector<hostile_shape>& hostile_shapes() {
+  static const std::vector<hostile_shape> shapes = [] {
+    std::string formatting_with_attributes;
+    for (int i = 0; i < 200; ++i) {
+      formatting_with_attributes += "<b id=" + std::to_string(i) +
+                                    "><i class=c" + std::to_string(i) + ">";
+    }
+    return std::vector<hostile_shape>{
+        {"nested_div", "", "<div>", ""},
+        {"ul_li", "", "<ul><li>", ""},
+        {"unclosed_b", "", "<b>", ""},
+        {"formatting_then_p_x", "<p>" + formatting_with_attributes, "</p>x",
+         ""},
+        {"nested_table", "", "<table>", ""},
+        {"foster_parented_text", "<table>", "x", ""},
+        {"long_attribute", "<a href=\"", "x", "\">"},
+        {"amp_without_semicolon", "", "&amp", ""},
+        {"a_in_unclosed_element", "<div>", "<a", ""},
+    };
+  }();
+  return shapes;
+}
+
+void parse_shape(benchmark::State& state, const hostile_shape* shape) {
+  auto bytes = static_cast<std::size_t>(state.range(0));
+  std::string text = shape->head;
+  while (text.size() < bytes) text += shape->unit;
+  text += shape->tail;
+  for (auto _ : state) {
+    document doc = parse_document(text);
+    benchmark::DoNotOptimize(doc);
+  }
+  report_bytes(state, text.size());
+}
+
+bool register_shapes() {
+  for (const hostile_shape& shape : hostile_shapes()) {
+    with_sizes(benchmark::RegisterBenchmark(
+        ("html5_parse/" + std::string(shape.name)).c_str(), parse_shape,
+        &shape));
+  }
+  return true;
+}
+
+const bool shapes_registered = register_shapes();
+
+}  // namespace
+}  // namespace tagweave::html5
