@@ -7,6 +7,7 @@
 // algorithm, reconstructing formatting elements) copies no attribute.
 #pragma once
 
+#include "html5/chunked_vector.h"
 #include "html5/tree_tags.h"
 
 #include <cstdint>
@@ -155,7 +156,7 @@ class document {
   node_id add_node(const node& n);
   void set_depth(node_id child);
 
-  std::vector<node> nodes_;
+  chunked_vector<node> nodes_;
   std::string strings_;  ///< names, values, comment and DOCTYPE data
   std::string text_;     ///< the data of text nodes
   std::vector<text_run> runs_;
