@@ -159,8 +159,8 @@ class document {
   chunked_vector<node> nodes_;
   std::string strings_;  ///< names, values, comment and DOCTYPE data
   std::string text_;     ///< the data of text nodes
-  std::vector<text_run> runs_;
-  std::vector<attribute_record> attributes_;
+  chunked_vector<text_run> runs_;
+  chunked_vector<attribute_record> attributes_;
   std::uint32_t pending_attributes_ = 0;
   std::vector<late_attribute> late_attributes_;
   /// The elements given late attributes (<html> and <body> only), and the
