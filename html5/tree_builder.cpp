@@ -401,6 +401,14 @@ bool tree_builder::after_head(token& t) {
     case token_kind::comment: insert_comment(t.data); return true;
     case token_kind::doctype: return true;
     case token_kind::start_tag:
+      if (is_head_element(token_tag_)) {
+        // Parse error: the element goes into the head after all.
+        open_.push(head_, tag::head, element_namespace::html);
+        in_head(t);
+        std::size_t at = open_.index_of(head_);
+        if (at != open_elements::npos) open_.remove_at(at);
+        return true;
+      }
       switch (token_tag_) {
         case tag::html: return in_body(t);
         case tag::body:
@@ -412,23 +420,6 @@ bool tree_builder::after_head(token& t) {
           insert_html_element(t);
           mode_ = insertion_mode::in_frameset;
           return true;
-        case tag::base:
-        case tag::basefont:
-        case tag::bgsound:
-        case tag::link:
-        case tag::meta:
-        case tag::noframes:
-        case tag::script:
-        case tag::style:
-        case tag::template_:
-        case tag::title: {
-          // Parse error: the element goes into the head after all.
-          open_.push(head_, tag::head, element_namespace::html);
-          in_head(t);
-          std::size_t at = open_.index_of(head_);
-          if (at != open_elements::npos) open_.remove_at(at);
-          return true;
-        }
         case tag::head: return true;
         default: break;
       }

@@ -87,20 +87,14 @@ void tree_builder::in_body_start(token& t) {
 // html, body, frameset, the elements of the head, and the table parts that
 // are ignored here.
 bool tree_builder::in_body_start_structure(token& t) {
+  if (is_head_element(token_tag_)) {
+    in_head(t);
+    return true;
+  }
   switch (token_tag_) {
     case tag::html:
       if (!template_on_stack()) add_missing_attributes(open_.node_at(0), t);
       return true;
-    case tag::base:
-    case tag::basefont:
-    case tag::bgsound:
-    case tag::link:
-    case tag::meta:
-    case tag::noframes:
-    case tag::script:
-    case tag::style:
-    case tag::template_:
-    case tag::title: in_head(t); return true;
     case tag::body:
       if (open_.size() < 2 || !open_.is_html_at(1, tag::body) ||
           template_on_stack()) {

@@ -427,17 +427,8 @@ bool tree_builder::in_template(token& t) {
     case token_kind::comment:
     case token_kind::doctype: return in_body(t);
     case token_kind::start_tag:
+      if (is_head_element(token_tag_)) return in_head(t);
       switch (token_tag_) {
-        case tag::base:
-        case tag::basefont:
-        case tag::bgsound:
-        case tag::link:
-        case tag::meta:
-        case tag::noframes:
-        case tag::script:
-        case tag::style:
-        case tag::template_:
-        case tag::title: return in_head(t);
         case tag::caption:
         case tag::colgroup:
         case tag::tbody:

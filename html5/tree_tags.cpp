@@ -231,4 +231,20 @@ std::optional<foreign_attribute> adjusted_foreign_attribute(
   return it->adjusted;
 }
 
+bool is_head_element(tag t) {
+  switch (t) {
+    case tag::base:
+    case tag::basefont:
+    case tag::bgsound:
+    case tag::link:
+    case tag::meta:
+    case tag::noframes:
+    case tag::script:
+    case tag::style:
+    case tag::template_:
+    case tag::title: return true;
+    default: return false;
+  }
+}
+
 }  // namespace tagweave::html5

@@ -285,6 +285,11 @@ std::string_view adjusted_svg_attribute_name(std::string_view name);
 /// "Adjust MathML attributes": "definitionurl" becomes "definitionURL".
 std::string_view adjusted_mathml_attribute_name(std::string_view name);
 
+/// The elements of a document's head (base, basefont, bgsound, link, meta,
+/// noframes, script, style, template, title): the start tags that the "after
+/// head", "in body" and "in template" insertion modes hand to "in head".
+bool is_head_element(tag t);
+
 /// The namespaces a foreign attribute may get from "adjust foreign
 /// attributes".
 enum class attribute_namespace : std::uint8_t { none, xlink, xml, xmlns };
