@@ -134,10 +134,12 @@ std::optional<std::string> decode(const dump_request& request,
                                   std::string_view bytes) {
   std::optional<std::string_view> label = request.encoding_label;
   if (request.what == view::html5_tokens) label = "utf-8";
-  if (label && !html5::lookup_label(*label).found &&
-      !html5::lookup_label(*label).known_other) {
-    report(messages::unknown_encoding(*label));
-    return std::nullopt;
+  if (label) {
+    html5::label_lookup named = html5::lookup_label(*label);
+    if (!named.found && !named.known_other) {
+      report(messages::unknown_encoding(*label));
+      return std::nullopt;
+    }
   }
   html5::decoded_input decoded = html5::decode_input(bytes, label);
   if (!decoded.unsupported.empty()) {
