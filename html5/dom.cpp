@@ -37,11 +37,29 @@ std::string_view document::tag_name(node_id element) const {
   return n.space == element_namespace::svg ? adjusted_svg_tag_name(name) : name;
 }
 
-void document::append_text_data(node_id text, std::string& out) const {
-  for (std::uint32_t run = nodes_[text].first; run != no_node;
-       run = runs_[run].next) {
-    out.append(text_, runs_[run].text.offset, runs_[run].text.length);
+node_id document::last_child(node_id parent) const {
+  node_id first = nodes_[parent].first_child;
+  return first == no_node ? no_node : nodes_[first].prev_in_ring;
+}
+
+node_id document::prev_sibling(node_id child) const {
+  const node& c = nodes_[child];
+  if (c.parent == no_node || nodes_[c.parent].first_child == child) {
+    return no_node;
   }
+  return c.prev_in_ring;
+}
+
+node_id document::template_contents(node_id element) const {
+  const node& n = nodes_[element];
+  bool is_template = n.kind == node_kind::element &&
+                     n.space == element_namespace::html &&
+                     n.name == tag::template_;
+  return is_template ? element + 1 : no_node;
+}
+
+void document::append_text_data(node_id text, std::string& out) const {
+  for_each_text_piece(text, [&](std::string_view piece) { out += piece; });
 }
 
 std::string document::text_data(node_id text) const {
@@ -60,7 +78,7 @@ const doctype_record& document::doctype(node_id doctype_node) const {
 }
 
 std::string_view document::view(string_ref ref) const {
-  return std::string_view(strings_).substr(ref.offset, ref.length);
+  return strings_.view(ref);
 }
 
 attribute_span document::attribute_list(node_id element) const {
@@ -106,13 +124,7 @@ tag document::intern_tag(std::string_view lowercase_name) {
   return id;
 }
 
-string_ref document::store(std::string_view s) {
-  check_room(strings_.size(), s.size());
-  string_ref ref{static_cast<std::uint32_t>(strings_.size()),
-                 static_cast<std::uint32_t>(s.size())};
-  strings_.append(s);
-  return ref;
-}
+string_ref document::store(std::string_view s) { return strings_.append(s); }
 
 void document::add_attribute(std::string_view name, std::string_view value,
                              attribute_namespace space) {
@@ -156,41 +168,62 @@ node_id document::create_element(tag name, element_namespace space,
   n.name = name;
   n.first = attributes.first;
   n.count = attributes.count;
-  return add_node(n);
+  node_id element = add_node(n);
+  if (template_contents(element) != no_node) {
+    // The contents sit one level below the template, as the dump shows
+    // them; the fragment's parent link names its template, though it is
+    // not one of the template's children.
+    node contents;
+    contents.kind = node_kind::fragment;
+    contents.parent = element;
+    add_node(contents);
+  }
+  return element;
 }
 
 node_id document::create_text(std::string_view data) {
   node n;
   n.kind = node_kind::text;
-  n.first = n.count = no_node;
-  node_id id = add_node(n);
-  append_text(id, data);
-  return id;
+  string_ref ref = text_.append(data);
+  n.first = ref.offset;
+  n.count = ref.length;
+  return add_node(n);
+}
+
+std::uint32_t document::add_run(string_ref text) {
+  check_room(runs_.size(), 2);
+  runs_.push_back(text_run{text, no_node});
+  return static_cast<std::uint32_t>(runs_.size() - 1);
+}
+
+// Turns a one-run text node into a chain of its run and `second_run`.
+void document::start_chain(node& text, string_ref second_run) {
+  std::uint32_t first = add_run(string_ref{text.first, text.count});
+  std::uint32_t second = add_run(second_run);
+  runs_[first].next = second;
+  check_room(chains_.size(), 1);
+  chains_.push_back(text_chain{first, second});
+  text.first = static_cast<std::uint32_t>(chains_.size() - 1);
+  text.count = chained_text;
 }
 
 void document::append_text(node_id text, std::string_view data) {
   if (data.empty()) return;
-  check_room(text_.size(), data.size());
   node& n = nodes_[text];
-  auto offset = static_cast<std::uint32_t>(text_.size());
-  auto length = static_cast<std::uint32_t>(data.size());
-  text_.append(data);
-  if (n.count != no_node) {
-    string_ref& last = runs_[n.count].text;
-    if (last.offset + last.length == offset) {
-      last.length += length;
-      return;
+  if (n.count != chained_text) {
+    string_ref only{n.first, n.count};
+    if (text_.extend(only, data)) {
+      n.count = only.length;
+    } else {
+      start_chain(n, text_.append(data));
     }
+    return;
   }
-  check_room(runs_.size(), 2);
-  auto run = static_cast<std::uint32_t>(runs_.size());
-  runs_.push_back(text_run{string_ref{offset, length}, no_node});
-  if (n.count == no_node) {
-    n.first = run;
-  } else {
-    runs_[n.count].next = run;
-  }
-  n.count = run;
+  text_chain& chain = chains_[n.first];
+  if (text_.extend(runs_[chain.last_run].text, data)) return;
+  std::uint32_t run = add_run(text_.append(data));
+  runs_[chain.last_run].next = run;
+  chain.last_run = run;
 }
 
 node_id document::create_comment(std::string_view data) {
@@ -210,41 +243,30 @@ node_id document::create_doctype(const doctype_record& record) {
   return add_node(n);
 }
 
-node_id document::create_fragment() {
-  node n;
-  n.kind = node_kind::fragment;
-  return add_node(n);
-}
-
-void document::set_template_contents(node_id element, node_id fragment) {
-  nodes_[element].contents = fragment;
-  // The contents sit one level below the template, as the dump shows them;
-  // the fragment's parent link names its template, though it is not one of
-  // the template's children.
-  nodes_[fragment].parent = element;
-  set_depth(fragment);
-}
-
+// Sets the depth of a node just placed, and of a template's contents.
 void document::set_depth(node_id child) {
-  std::uint16_t parent_depth = nodes_[nodes_[child].parent].depth;
-  nodes_[child].depth =
-      parent_depth == std::numeric_limits<std::uint16_t>::max()
-          ? parent_depth
-          : static_cast<std::uint16_t>(parent_depth + 1);
+  for (node_id n = child; n != no_node; n = template_contents(n)) {
+    std::uint16_t parent_depth = nodes_[nodes_[n].parent].depth;
+    nodes_[n].depth = parent_depth == std::numeric_limits<std::uint16_t>::max()
+                          ? parent_depth
+                          : static_cast<std::uint16_t>(parent_depth + 1);
+  }
 }
 
 void document::append_child(node_id parent, node_id child) {
   node& p = nodes_[parent];
   node& c = nodes_[child];
   c.parent = parent;
-  c.prev_sibling = p.last_child;
   c.next_sibling = no_node;
-  if (p.last_child == no_node) {
+  if (p.first_child == no_node) {
     p.first_child = child;
+    c.prev_in_ring = child;
   } else {
-    nodes_[p.last_child].next_sibling = child;
+    node& first = nodes_[p.first_child];
+    c.prev_in_ring = first.prev_in_ring;
+    nodes_[first.prev_in_ring].next_sibling = child;
+    first.prev_in_ring = child;
   }
-  p.last_child = child;
   set_depth(child);
 }
 
@@ -257,13 +279,13 @@ void document::insert_before(node_id parent, node_id child, node_id before) {
   node& b = nodes_[before];
   c.parent = parent;
   c.next_sibling = before;
-  c.prev_sibling = b.prev_sibling;
-  if (b.prev_sibling == no_node) {
+  c.prev_in_ring = b.prev_in_ring;
+  if (nodes_[parent].first_child == before) {
     nodes_[parent].first_child = child;
   } else {
-    nodes_[b.prev_sibling].next_sibling = child;
+    nodes_[b.prev_in_ring].next_sibling = child;
   }
-  b.prev_sibling = child;
+  b.prev_in_ring = child;
   set_depth(child);
 }
 
@@ -271,17 +293,16 @@ void document::detach(node_id child) {
   node& c = nodes_[child];
   if (c.parent == no_node) return;
   node& p = nodes_[c.parent];
-  if (c.prev_sibling == no_node) {
+  node_id last = last_child(c.parent);
+  if (p.first_child == child) {
     p.first_child = c.next_sibling;
+    if (c.next_sibling != no_node) nodes_[c.next_sibling].prev_in_ring = last;
   } else {
-    nodes_[c.prev_sibling].next_sibling = c.next_sibling;
+    nodes_[c.prev_in_ring].next_sibling = c.next_sibling;
+    node_id after = c.next_sibling == no_node ? p.first_child : c.next_sibling;
+    nodes_[after].prev_in_ring = c.prev_in_ring;
   }
-  if (c.next_sibling == no_node) {
-    p.last_child = c.prev_sibling;
-  } else {
-    nodes_[c.next_sibling].prev_sibling = c.prev_sibling;
-  }
-  c.parent = c.prev_sibling = c.next_sibling = no_node;
+  c.parent = c.prev_in_ring = c.next_sibling = no_node;
 }
 
 }  // namespace tagweave::html5

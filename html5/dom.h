@@ -1,13 +1,17 @@
-// The document tree the HTML parser builds: an arena of compact nodes linked
-// by 32-bit indices (parent, first and last child, previous and next
-// sibling), with every string kept in a few shared buffers. Text nodes are
-// chains of runs in one text buffer, so appending characters to the text node
-// the parser wrote last extends its run in place, without copies. Attribute
-// lists are shared spans, so cloning an element (the adoption agency
-// algorithm, reconstructing formatting elements) copies no attribute.
+// The document tree the HTML parser builds: an arena of 32-byte nodes linked
+// by 32-bit indices (parent, first child, next sibling, and a previous link
+// that closes each family into a ring, so a parent finds its last child
+// without a field of its own), with every string kept in two string arenas.
+// A text node's data is one run in the text arena, so appending characters
+// to the text node the parser wrote last extends it in place, without
+// copies; only a text node added to after other text was written (foster
+// parenting does that) becomes a chain of runs. Attribute lists are shared
+// spans, so cloning an element (the adoption agency algorithm,
+// reconstructing formatting elements) copies no attribute.
 #pragma once
 
 #include "html5/chunked_vector.h"
+#include "html5/string_arena.h"
 #include "html5/tree_tags.h"
 
 #include <cstdint>
@@ -37,12 +41,6 @@ enum class element_namespace : std::uint8_t { html, svg, mathml };
 /// The document's mode, set from its DOCTYPE.
 enum class quirks_mode : std::uint8_t { no_quirks, limited_quirks, quirks };
 
-/// A piece of one of the document's string buffers.
-struct string_ref {
-  std::uint32_t offset = 0;
-  std::uint32_t length = 0;
-};
-
 /// A run of consecutive attribute records: an element's attribute list.
 struct attribute_span {
   std::uint32_t first = 0;
@@ -67,27 +65,33 @@ struct doctype_record {
   bool has_system_id = false;
 };
 
+/// A text node's `count` when its data is a chain of runs.
+inline constexpr std::uint32_t chained_text =
+    std::numeric_limits<std::uint32_t>::max();
+
 struct node {
   /// The parent; for a template's contents (a fragment), the template,
   /// though the fragment is not among the template's children.
   node_id parent = no_node;
   node_id first_child = no_node;
-  node_id last_child = no_node;
-  node_id prev_sibling = no_node;
   node_id next_sibling = no_node;
+  /// The previous sibling, except that a first child holds its parent's
+  /// last child here. Read through document::prev_sibling and
+  /// document::last_child.
+  node_id prev_in_ring = no_node;
+  tag name = tag::first_unknown;  ///< elements only
+  /// Elements: the attribute span. Text: the data's offset and length in
+  /// the text arena, or a chain's index and chained_text. Comments: the
+  /// data's offset and length. DOCTYPEs: the record's index.
+  std::uint32_t first = 0;
+  std::uint32_t count = 0;
   node_kind kind = node_kind::element;
   element_namespace space = element_namespace::html;
   /// 1 for a child of the document, one more per level, set when the node
   /// is inserted or moved (a moved node's descendants keep theirs).
   std::uint16_t depth = 0;
-  tag name = tag::first_unknown;  ///< elements only
-  /// Elements: the attribute span. Text: first and last run. Comments: the
-  /// data's offset and length. DOCTYPEs: the record's index.
-  std::uint32_t first = 0;
-  std::uint32_t count = 0;
-  /// A template element's contents (a fragment node), else no_node.
-  node_id contents = no_node;
 };
+static_assert(sizeof(node) == 32, "a page has a node per 20 bytes or so");
 
 class document {
  public:
@@ -98,10 +102,17 @@ class document {
   const node& operator[](node_id id) const { return nodes_[id]; }
   std::size_t size() const { return nodes_.size(); }
   quirks_mode mode() const { return mode_; }
+  node_id last_child(node_id parent) const;
+  node_id prev_sibling(node_id child) const;
+  /// A template element's contents (a fragment node), else no_node.
+  node_id template_contents(node_id element) const;
   /// An element's qualified tag name, SVG case adjustments applied.
   std::string_view tag_name(node_id element) const;
   /// The name of a tag ID (lowercase, as the tokenizer gave it).
   std::string_view name_of(tag t) const;
+  /// Calls `f` with each piece of a text node's data, in order.
+  template <typename F>
+  void for_each_text_piece(node_id text, F&& f) const;
   /// A text node's data, appended to `out`.
   void append_text_data(node_id text, std::string& out) const;
   std::string text_data(node_id text) const;
@@ -128,6 +139,8 @@ class document {
   /// of the names keeps this constant time however many tags repeat.
   void add_late_attribute(node_id element, std::string_view name,
                           std::string_view value);
+  /// Creates an element; an HTML template gets its contents, a fragment
+  /// node, right after it.
   node_id create_element(tag name, element_namespace space,
                          attribute_span attributes);
   node_id create_text(std::string_view data);
@@ -136,8 +149,6 @@ class document {
   void append_text(node_id text, std::string_view data);
   node_id create_comment(std::string_view data);
   node_id create_doctype(const doctype_record& record);
-  node_id create_fragment();
-  void set_template_contents(node_id element, node_id fragment);
   void append_child(node_id parent, node_id child);
   void insert_before(node_id parent, node_id child, node_id before);
   /// Removes a node from its parent (the node keeps its children).
@@ -148,6 +159,9 @@ class document {
     string_ref text;
     std::uint32_t next = no_node;
   };
+  struct text_chain {
+    std::uint32_t first_run, last_run;
+  };
   struct late_attribute {
     node_id owner;
     attribute_record record;
@@ -155,11 +169,14 @@ class document {
 
   node_id add_node(const node& n);
   void set_depth(node_id child);
+  std::uint32_t add_run(string_ref text);
+  void start_chain(node& text, string_ref second_run);
 
   chunked_vector<node> nodes_;
-  std::string strings_;  ///< names, values, comment and DOCTYPE data
-  std::string text_;     ///< the data of text nodes
+  string_arena strings_;  ///< names, values, comment and DOCTYPE data
+  string_arena text_;     ///< the data of text nodes
   chunked_vector<text_run> runs_;
+  chunked_vector<text_chain> chains_;
   chunked_vector<attribute_record> attributes_;
   std::uint32_t pending_attributes_ = 0;
   std::vector<late_attribute> late_attributes_;
@@ -171,5 +188,18 @@ class document {
   std::unordered_map<std::string, tag> unknown_tags_;
   quirks_mode mode_ = quirks_mode::no_quirks;
 };
+
+template <typename F>
+void document::for_each_text_piece(node_id text, F&& f) const {
+  const node& n = nodes_[text];
+  if (n.count != chained_text) {
+    f(text_.view(string_ref{n.first, n.count}));
+    return;
+  }
+  for (std::uint32_t run = chains_[n.first].first_run; run != no_node;
+       run = runs_[run].next) {
+    f(text_.view(runs_[run].text));
+  }
+}
 
 }  // namespace tagweave::html5

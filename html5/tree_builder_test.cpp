@@ -38,8 +38,10 @@ std::vector<node_id> all_nodes(const document& doc) {
     node_id n = pending.back();
     pending.pop_back();
     out.push_back(n);
-    if (doc[n].contents != no_node) pending.push_back(doc[n].contents);
-    for (node_id c = doc[n].last_child; c != no_node; c = doc[c].prev_sibling) {
+    if (node_id contents = doc.template_contents(n); contents != no_node) {
+      pending.push_back(contents);
+    }
+    for (node_id c = doc.last_child(n); c != no_node; c = doc.prev_sibling(c)) {
       pending.push_back(c);
     }
   }
@@ -89,10 +91,10 @@ void expect_consistent_links(const document& doc) {
     node_id previous = no_node;
     for (node_id c = p.first_child; c != no_node; c = doc[c].next_sibling) {
       ASSERT_EQ(doc[c].parent, n);
-      ASSERT_EQ(doc[c].prev_sibling, previous);
+      ASSERT_EQ(doc.prev_sibling(c), previous);
       previous = c;
     }
-    ASSERT_EQ(p.last_child, previous);
+    ASSERT_EQ(doc.last_child(n), previous);
   }
 }
 

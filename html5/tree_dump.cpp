@@ -101,11 +101,11 @@ void dump_tree(const document& doc, std::string& out) {
         break;
       case node_kind::element:
         dump_element(doc, id, level, out);
-        if (n.contents != no_node) {
-          push_children(id, level + 1);
-          pending.emplace_back(n.contents, level + 1);
-        } else {
-          push_children(id, level + 1);
+        push_children(id, level + 1);
+        // A template's children, which only scripts could add, follow its
+        // contents.
+        if (node_id contents = doc.template_contents(id); contents != no_node) {
+          pending.emplace_back(contents, level + 1);
         }
         break;
       case node_kind::fragment:

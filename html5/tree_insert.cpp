@@ -21,7 +21,8 @@ tree_builder::location tree_builder::appropriate_place(node_id target) const {
     std::size_t last_table = open_.topmost(tag::table);
     if (last_template != open_elements::npos &&
         (last_table == open_elements::npos || last_template > last_table)) {
-      where = location{doc_[open_.node_at(last_template)].contents, no_node};
+      where = location{doc_.template_contents(open_.node_at(last_template)),
+                       no_node};
       return clamp_depth(where);
     }
     if (last_table == open_elements::npos) {
@@ -35,9 +36,9 @@ tree_builder::location tree_builder::appropriate_place(node_id target) const {
       }
     }
   }
-  const node& p = doc_[where.parent];
-  if (p.kind == node_kind::element && p.contents != no_node) {
-    where = location{p.contents, no_node};
+  if (node_id contents = doc_.template_contents(where.parent);
+      contents != no_node) {
+    where = location{contents, no_node};
   }
   return clamp_depth(where);
 }
@@ -91,9 +92,6 @@ node_id tree_builder::create_element_for(token& t, element_namespace space,
                                          tag name) {
   node_id element =
       doc_.create_element(name, space, store_attributes(t, space));
-  if (space == element_namespace::html && name == tag::template_) {
-    doc_.set_template_contents(element, doc_.create_fragment());
-  }
   if (space == element_namespace::mathml && name == tag::annotation_xml) {
     for (const attribute& a : t.attributes) {
       if (a.name != "encoding") continue;
@@ -113,10 +111,6 @@ node_id tree_builder::insert_html_element(token& t) {
   location where = appropriate_place();
   node_id element = create_element_for(t, element_namespace::html, token_tag_);
   insert_at(where, element);
-  // The template's contents get their depth once the template has one.
-  if (doc_[element].contents != no_node) {
-    doc_.set_template_contents(element, doc_[element].contents);
-  }
   open_.push(element, token_tag_, element_namespace::html);
   return element;
 }
@@ -135,8 +129,8 @@ void tree_builder::insert_characters(std::string_view text) {
   if (text.empty()) return;
   location where = appropriate_place();
   if (doc_[where.parent].kind == node_kind::document) return;
-  node_id before = where.before == no_node ? doc_[where.parent].last_child
-                                           : doc_[where.before].prev_sibling;
+  node_id before = where.before == no_node ? doc_.last_child(where.parent)
+                                           : doc_.prev_sibling(where.before);
   if (before != no_node && doc_[before].kind == node_kind::text) {
     doc_.append_text(before, text);
     return;

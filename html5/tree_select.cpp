@@ -71,7 +71,7 @@ void tree_builder::clone_children(node_id from, node_id to,
         copy = doc_.create_text(doc_.text_data(source));
         break;
       case node_kind::comment:
-        copy = doc_.create_comment(std::string(doc_.comment_data(source)));
+        copy = doc_.create_comment(doc_.comment_data(source));
         break;
       default: continue;
     }
