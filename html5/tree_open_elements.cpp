@@ -1,6 +1,8 @@
 // The stack of open elements and its per-tag and per-scope indexes.
 #include "html5/tree_open_elements.h"
 
+#include <algorithm>
+
 namespace tagweave::html5 {
 namespace {
 
@@ -151,96 +153,102 @@ std::uint32_t open_elements::categories(tag t, element_namespace space) {
   return c;
 }
 
+bool open_elements::bounds(std::size_t i, std::size_t kind) const {
+  return !is_hole(i) && (slots_[i].kinds & (1u << kind)) != 0;
+}
+
 std::uint32_t& open_elements::tag_top(std::size_t i) {
-  auto t = static_cast<std::size_t>(tags_[i]);
-  auto& tops = spaces_[i] == element_namespace::html ? top_html_ : top_foreign_;
+  auto t = static_cast<std::size_t>(slots_[i].name);
+  auto& tops =
+      slots_[i].space == element_namespace::html ? top_html_ : top_foreign_;
   if (tops.size() <= t) tops.resize(t + 1, none);
   return tops[t];
 }
 
 void open_elements::set_slot(std::size_t i, node_id n, tag t,
                              element_namespace space) {
-  nodes_[i] = n;
-  tags_[i] = t;
-  spaces_[i] = space;
-  links_[i] = slot_links{};
+  slots_[i] = slot{n, t, space, static_cast<std::uint8_t>(categories(t, space)),
+                   tag_links{}};
   if (n == no_node) return;
-  if (index_of_node_.size() <= n) index_of_node_.resize(n + 1, none);
+  while (index_of_node_.size() <= n) index_of_node_.push_back(none);
   index_of_node_[n] = static_cast<std::uint32_t>(i);
 }
 
-// Links slot `i`, the topmost live one, on top of its lists.
-void open_elements::link_on_top(std::size_t i) {
+// Links slot `i`, the topmost of its tag, on top of its tag's list.
+void open_elements::link_tag_on_top(std::size_t i) {
   auto at = static_cast<std::uint32_t>(i);
   std::uint32_t& top = tag_top(i);
-  links_[i].by_tag.below = top;
-  if (top != none) links_[top].by_tag.above = at;
+  slots_[i].by_tag.below = top;
+  if (top != none) slots_[top].by_tag.above = at;
   top = at;
-  std::uint32_t c = categories(tags_[i], spaces_[i]);
-  for (std::size_t k = 0; k < kinds; ++k) {
-    if ((c & (1u << k)) == 0) continue;
-    links_[i].by_kind[k].below = top_kind_[k];
-    if (top_kind_[k] != none) links_[top_kind_[k]].by_kind[k].above = at;
-    top_kind_[k] = at;
+}
+
+// Takes live slot `i` out of its tag's list, wherever it is.
+void open_elements::unlink_tag(std::size_t i) {
+  tag_links& t = slots_[i].by_tag;
+  if (t.below != none) slots_[t.below].by_tag.above = t.above;
+  if (t.above != none) {
+    slots_[t.above].by_tag.below = t.below;
+  } else {
+    tag_top(i) = t.below;
   }
 }
 
-// Takes live slot `i` out of its lists, wherever it is.
-void open_elements::unlink(std::size_t i) {
-  links& t = links_[i].by_tag;
-  std::uint32_t& top = tag_top(i);
-  if (t.below != none) links_[t.below].by_tag.above = t.above;
-  if (t.above != none) {
-    links_[t.above].by_tag.below = t.below;
-  } else {
-    top = t.below;
-  }
-  std::uint32_t c = categories(tags_[i], spaces_[i]);
-  for (std::size_t k = 0; k < kinds; ++k) {
-    if ((c & (1u << k)) == 0) continue;
-    links& l = links_[i].by_kind[k];
-    if (l.below != none) links_[l.below].by_kind[k].above = l.above;
-    if (l.above != none) {
-      links_[l.above].by_kind[k].below = l.below;
-    } else {
-      top_kind_[k] = l.below;
-    }
-  }
-  index_of_node_[nodes_[i]] = none;
+// Makes live slot `i` a hole.
+void open_elements::forget(std::size_t i) {
+  unlink_tag(i);
+  index_of_node_[slots_[i].node] = none;
+  slots_[i].node = no_node;
 }
 
 void open_elements::trim_holes() {
-  while (!nodes_.empty() && nodes_.back() == no_node) {
-    nodes_.pop_back();
-    tags_.pop_back();
-    spaces_.pop_back();
-    links_.pop_back();
+  while (!slots_.empty() && slots_.back().node == no_node) slots_.pop_back();
+}
+
+// Restores each kind's invariant: its last position is a live element that
+// bounds it. Only a list that ended at the removed slot, or above the
+// trimmed top, can have gone stale. Every position is dropped at most once
+// after being added, so this costs O(1) amortized per entry.
+void open_elements::drop_stale_bounds(std::size_t removed) {
+  for (std::size_t k = 0; k < kinds; ++k) {
+    const std::vector<std::uint32_t>& positions = bounds_[k];
+    if (!positions.empty() &&
+        (positions.back() == removed || positions.back() >= size())) {
+      drop_stale_end(k);
+    }
+  }
+}
+
+void open_elements::drop_stale_end(std::size_t kind) {
+  std::vector<std::uint32_t>& positions = bounds_[kind];
+  while (!positions.empty() &&
+         (positions.back() >= size() || !bounds(positions.back(), kind))) {
+    positions.pop_back();
   }
 }
 
 void open_elements::push(node_id n, tag t, element_namespace space) {
-  nodes_.push_back(no_node);
-  tags_.push_back(t);
-  spaces_.push_back(space);
-  links_.emplace_back();
-  set_slot(size() - 1, n, t, space);
-  link_on_top(size() - 1);
+  slots_.push_back(slot{});
+  std::size_t i = size() - 1;
+  set_slot(i, n, t, space);
+  link_tag_on_top(i);
+  std::uint32_t c = slots_[i].kinds;
+  for (std::size_t k = 0; k < kinds; ++k) {
+    if ((c & (1u << k)) != 0)
+      bounds_[k].push_back(static_cast<std::uint32_t>(i));
+  }
 }
 
-void open_elements::pop() {
-  unlink(size() - 1);
-  nodes_.back() = no_node;
-  trim_holes();
-}
+void open_elements::pop() { remove_at(size() - 1); }
 
 void open_elements::pop_to_size(std::size_t count) {
   while (size() > count) pop();
 }
 
 void open_elements::remove_at(std::size_t i) {
-  unlink(i);
-  nodes_[i] = no_node;
+  forget(i);
   trim_holes();
+  drop_stale_bounds(i);
 }
 
 std::size_t open_elements::below(std::size_t i) const {
@@ -252,32 +260,38 @@ std::size_t open_elements::below(std::size_t i) const {
 }
 
 void open_elements::replace_at(std::size_t i, node_id n) {
-  index_of_node_[nodes_[i]] = none;
-  nodes_[i] = n;
-  if (index_of_node_.size() <= n) index_of_node_.resize(n + 1, none);
+  index_of_node_[slots_[i].node] = none;
+  slots_[i].node = n;
+  while (index_of_node_.size() <= n) index_of_node_.push_back(none);
   index_of_node_[n] = static_cast<std::uint32_t>(i);
 }
 
-// Each list (a tag's, a scope kind's) enters the range from the entry below
-// it and leaves it to the entry above it; the new entries of that list are
-// linked in between, in order. The ends are read before the old entries go.
 void open_elements::rewrite_range(std::size_t first, std::size_t last,
                                   const std::vector<element_entry>& entries) {
+  rewrite_tag_lists(first, last, entries);
+  rewrite_bounds(first, last);
+  trim_holes();
+  for (std::size_t k = 0; k < kinds; ++k) drop_stale_end(k);
+}
+
+// Each tag's list enters the range from the entry below it and leaves it to
+// the entry above it; the new entries of that tag are linked in between, in
+// order. The ends are read before the old entries go.
+void open_elements::rewrite_tag_lists(
+    std::size_t first, std::size_t last,
+    const std::vector<element_entry>& entries) {
   struct ends {
     std::uint32_t below = none;
     std::uint32_t above = none;
     std::uint32_t last_new = none;
     bool seen = false;
   };
-  // Tag lists keyed by (tag, is_html); a small vector, searched linearly:
-  // the range's distinct tags are few next to its length in practice, and
-  // the range is paid for by the HTML standard's own walk over it.
+  // Keyed by (tag, is_html); a small vector, searched linearly: the range's
+  // distinct tags are few next to its length in practice, and the range is
+  // paid for by the HTML standard's own walk over it.
   std::vector<std::pair<std::pair<tag, bool>, ends>> tag_ends;
-  std::array<ends, kinds> kind_ends{};
-  auto tag_key = [](tag t, element_namespace space) {
-    return std::make_pair(t, space == element_namespace::html);
-  };
-  auto find_tag = [&](std::pair<tag, bool> key) -> ends& {
+  auto find_tag = [&](tag t, element_namespace space) -> ends& {
+    std::pair<tag, bool> key{t, space == element_namespace::html};
     for (auto& [k, e] : tag_ends) {
       if (k == key) return e;
     }
@@ -286,65 +300,66 @@ void open_elements::rewrite_range(std::size_t first, std::size_t last,
   };
   for (std::size_t i = first; i <= last; ++i) {
     if (is_hole(i)) continue;
-    ends& e = find_tag(tag_key(tags_[i], spaces_[i]));
-    if (!e.seen) e.below = links_[i].by_tag.below;
-    e.above = links_[i].by_tag.above;
+    ends& e = find_tag(slots_[i].name, slots_[i].space);
+    if (!e.seen) e.below = slots_[i].by_tag.below;
+    e.above = slots_[i].by_tag.above;
     e.seen = true;
-    std::uint32_t c = categories(tags_[i], spaces_[i]);
-    for (std::size_t k = 0; k < kinds; ++k) {
-      if ((c & (1u << k)) == 0) continue;
-      if (!kind_ends[k].seen) kind_ends[k].below = links_[i].by_kind[k].below;
-      kind_ends[k].above = links_[i].by_kind[k].above;
-      kind_ends[k].seen = true;
-    }
-    index_of_node_[nodes_[i]] = none;
-    nodes_[i] = no_node;
+    index_of_node_[slots_[i].node] = none;
+    slots_[i].node = no_node;
   }
   for (auto& [key, e] : tag_ends) e.last_new = e.below;
-  for (ends& e : kind_ends) e.last_new = e.below;
-  std::size_t slot = last + 1 - entries.size();
-  for (std::size_t i = first; i < slot; ++i) {
+  std::size_t at = last + 1 - entries.size();
+  for (std::size_t i = first; i < at; ++i) {
     set_slot(i, no_node, tag::first_unknown, element_namespace::html);
   }
   for (const element_entry& entry : entries) {
-    set_slot(slot, entry.node, entry.name, entry.space);
-    auto at = static_cast<std::uint32_t>(slot);
-    ends& e = find_tag(tag_key(entry.name, entry.space));
-    links_[slot].by_tag.below = e.last_new;
-    if (e.last_new != none) links_[e.last_new].by_tag.above = at;
-    e.last_new = at;
-    std::uint32_t c = categories(entry.name, entry.space);
-    for (std::size_t k = 0; k < kinds; ++k) {
-      if ((c & (1u << k)) == 0) continue;
-      links_[slot].by_kind[k].below = kind_ends[k].last_new;
-      if (kind_ends[k].last_new != none) {
-        links_[kind_ends[k].last_new].by_kind[k].above = at;
-      }
-      kind_ends[k].last_new = at;
+    set_slot(at, entry.node, entry.name, entry.space);
+    ends& e = find_tag(entry.name, entry.space);
+    slots_[at].by_tag.below = e.last_new;
+    if (e.last_new != none) {
+      slots_[e.last_new].by_tag.above = static_cast<std::uint32_t>(at);
     }
-    ++slot;
+    e.last_new = static_cast<std::uint32_t>(at);
+    ++at;
   }
   // Close each list over the range: its last new entry (or the entry below
   // the range) meets the entry above the range (or becomes the top).
   for (auto& [key, e] : tag_ends) {
     if (!e.seen) continue;
-    if (e.last_new != none) links_[e.last_new].by_tag.above = e.above;
+    if (e.last_new != none) slots_[e.last_new].by_tag.above = e.above;
     auto& tops = key.second ? top_html_ : top_foreign_;
     if (e.above != none) {
-      links_[e.above].by_tag.below = e.last_new;
+      slots_[e.above].by_tag.below = e.last_new;
     } else {
       tops[static_cast<std::size_t>(key.first)] = e.last_new;
     }
   }
+}
+
+// The positions each kind lists within the range are rewritten in place:
+// the range's new bounding elements, preceded by copies of `first` (stale
+// unless `first` bounds the kind too) where the range now holds fewer. It
+// never holds more: the new entries are clones of entries of the range.
+void open_elements::rewrite_bounds(std::size_t first, std::size_t last) {
   for (std::size_t k = 0; k < kinds; ++k) {
-    ends& e = kind_ends[k];
-    if (!e.seen) continue;
-    if (e.last_new != none) links_[e.last_new].by_kind[k].above = e.above;
-    if (e.above != none) {
-      links_[e.above].by_kind[k].below = e.last_new;
-    } else {
-      top_kind_[k] = e.last_new;
+    std::vector<std::uint32_t>& positions = bounds_[k];
+    auto lo = std::lower_bound(positions.begin(), positions.end(), first);
+    auto hi = std::upper_bound(lo, positions.end(), last);
+    std::vector<std::uint32_t> fresh;
+    for (std::size_t i = first; i <= last; ++i) {
+      if (bounds(i, k)) fresh.push_back(static_cast<std::uint32_t>(i));
     }
+    auto room = static_cast<std::size_t>(hi - lo);
+    if (fresh.size() > room) {
+      // Cannot happen with the adoption agency algorithm's entries; kept
+      // correct anyway, at the cost of moving the positions above.
+      hi = positions.insert(hi, fresh.size() - room, 0);
+      lo = hi - static_cast<std::ptrdiff_t>(fresh.size());
+      room = fresh.size();
+    }
+    auto padding = static_cast<std::ptrdiff_t>(room - fresh.size());
+    std::fill(lo, lo + padding, static_cast<std::uint32_t>(first));
+    std::copy(fresh.begin(), fresh.end(), lo + padding);
   }
 }
 
@@ -366,8 +381,9 @@ std::size_t open_elements::index_of(node_id n) const {
 }
 
 std::size_t open_elements::boundary(scope_kind kind) const {
-  std::uint32_t top = top_kind_[static_cast<std::size_t>(kind)];
-  return top == none ? npos : top;
+  const std::vector<std::uint32_t>& positions =
+      bounds_[static_cast<std::size_t>(kind)];
+  return positions.empty() ? npos : positions.back();
 }
 
 bool open_elements::position_in_scope(std::size_t i, scope_kind kind) const {
@@ -377,8 +393,7 @@ bool open_elements::position_in_scope(std::size_t i, scope_kind kind) const {
 }
 
 bool open_elements::is_special_at(std::size_t i) const {
-  return !is_hole(i) &&
-         (categories(tags_[i], spaces_[i]) & bit(scope_kind::special)) != 0;
+  return bounds(i, static_cast<std::size_t>(scope_kind::special));
 }
 
 }  // namespace tagweave::html5

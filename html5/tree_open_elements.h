@@ -1,12 +1,15 @@
-// The HTML standard's stack of open elements, as parallel arrays (node, tag
-// ID, namespace), kept so that every question the tree construction rules
-// ask of it is answered without walking it:
+// The HTML standard's stack of open elements, a slot (node, tag ID,
+// namespace) per entry, kept so that every question the tree construction
+// rules ask of it is answered without walking it:
 //  - for each tag ID, the topmost open HTML element with that tag (and the
 //    topmost foreign one), the entries of one tag doubly linked;
-//  - for each kind of scope, the open elements that bound it (html, table,
-//    td, ... for "has an element in scope"; ol and ul too for list item
-//    scope; everything but option and optgroup for select scope; the special
-//    category for the "any other end tag" walk), doubly linked the same way.
+//  - for each kind of scope, the positions of the open elements that bound
+//    it (html, table, td, ... for "has an element in scope"; ol and ul too
+//    for list item scope; everything but option and optgroup for select
+//    scope; the special category for the "any other end tag" walk), in
+//    ascending order. The last position is always a live bounding element;
+//    those below it may be stale (a hole, or a slot rewritten since) and are
+//    dropped when they come to the end.
 // An element is in a scope exactly when no bounding element sits above the
 // topmost element of its tag, so "has an element in scope" compares two
 // positions.
@@ -16,8 +19,12 @@
 // rewrites the stretch between its formatting element and furthest block in
 // place (rewrite_range), so neither moves the entries above: both cost what
 // the HTML standard's own steps touch, however deep the stack.
+//
+// Hostile pages open millions of elements, so an entry is kept small: 20
+// bytes, plus 4 per kind of scope it bounds (three for a div).
 #pragma once
 
+#include "html5/chunked_vector.h"
 #include "html5/dom.h"
 
 #include <array>
@@ -53,19 +60,19 @@ class open_elements {
   };
 
   /// The number of slots, holes included; the top slot is never a hole.
-  std::size_t size() const { return nodes_.size(); }
-  bool empty() const { return nodes_.empty(); }
-  bool is_hole(std::size_t i) const { return nodes_[i] == no_node; }
-  node_id node_at(std::size_t i) const { return nodes_[i]; }
-  tag tag_at(std::size_t i) const { return tags_[i]; }
-  element_namespace space_at(std::size_t i) const { return spaces_[i]; }
+  std::size_t size() const { return slots_.size(); }
+  bool empty() const { return slots_.empty(); }
+  bool is_hole(std::size_t i) const { return slots_[i].node == no_node; }
+  node_id node_at(std::size_t i) const { return slots_[i].node; }
+  tag tag_at(std::size_t i) const { return slots_[i].name; }
+  element_namespace space_at(std::size_t i) const { return slots_[i].space; }
   bool is_html_at(std::size_t i, tag t) const {
-    return !is_hole(i) && tags_[i] == t &&
-           spaces_[i] == element_namespace::html;
+    return !is_hole(i) && slots_[i].name == t &&
+           slots_[i].space == element_namespace::html;
   }
-  node_id current() const { return nodes_.back(); }
-  tag current_tag() const { return tags_.back(); }
-  element_namespace current_space() const { return spaces_.back(); }
+  node_id current() const { return slots_.back().node; }
+  tag current_tag() const { return slots_.back().name; }
+  element_namespace current_space() const { return slots_.back().space; }
   /// Whether the current node is the HTML element `t`.
   bool current_is(tag t) const { return !empty() && is_html_at(size() - 1, t); }
   /// The nearest element below slot `i` (skipping holes), or npos.
@@ -104,38 +111,49 @@ class open_elements {
   }
   /// Whether the entry at `i` is in the special category.
   bool is_special_at(std::size_t i) const;
+  /// The scope kinds an element bounds, a bit per scope_kind.
+  static std::uint32_t categories(tag t, element_namespace space);
 
  private:
   static constexpr std::uint32_t none = static_cast<std::uint32_t>(-1);
   static constexpr std::size_t kinds =
       static_cast<std::size_t>(scope_kind::count);
 
-  /// A doubly linked list through the slots: by tag, or by scope kind.
-  struct links {
+  /// The entries of one tag, doubly linked through their slots.
+  struct tag_links {
     std::uint32_t below = none;
     std::uint32_t above = none;
   };
-  struct slot_links {
-    links by_tag;
-    std::array<links, kinds> by_kind;
+  struct slot {
+    node_id node = no_node;  ///< no_node for a hole
+    tag name = tag::first_unknown;
+    element_namespace space = element_namespace::html;
+    std::uint8_t kinds = 0;  ///< the scope kinds it bounds, from categories
+    tag_links by_tag;
   };
+  static_assert(static_cast<std::size_t>(scope_kind::count) <= 8);
 
-  static std::uint32_t categories(tag t, element_namespace space);
+  bool bounds(std::size_t i, std::size_t kind) const;
   std::uint32_t& tag_top(std::size_t i);
-  void link_on_top(std::size_t i);
-  void unlink(std::size_t i);
+  void link_tag_on_top(std::size_t i);
+  void unlink_tag(std::size_t i);
+  void forget(std::size_t i);
   void trim_holes();
+  /// Drops stale positions from the end of each kind's list; `removed` is
+  /// the slot just made a hole, if any.
+  void drop_stale_bounds(std::size_t removed);
+  void drop_stale_end(std::size_t kind);
   void set_slot(std::size_t i, node_id n, tag t, element_namespace space);
+  void rewrite_tag_lists(std::size_t first, std::size_t last,
+                         const std::vector<element_entry>& entries);
+  void rewrite_bounds(std::size_t first, std::size_t last);
 
-  std::vector<node_id> nodes_;
-  std::vector<tag> tags_;
-  std::vector<element_namespace> spaces_;
-  std::vector<slot_links> links_;
+  chunked_vector<slot> slots_;
   std::vector<std::uint32_t> top_html_;     ///< per tag ID
   std::vector<std::uint32_t> top_foreign_;  ///< per tag ID
-  std::array<std::uint32_t, kinds> top_kind_{none, none, none, none,
-                                             none, none, none, none};
-  std::vector<std::uint32_t> index_of_node_;  ///< per node ID
+  /// Per scope kind, the positions of the elements that bound it.
+  std::array<std::vector<std::uint32_t>, kinds> bounds_;
+  chunked_vector<std::uint32_t> index_of_node_;  ///< per node ID
 };
 
 }  // namespace tagweave::html5
