@@ -167,7 +167,7 @@ int run(int argc, char* argv[]) {
     if (request->what == view::html5_tokens) {
       html5::dump_tokens(*text, request->state, request->last_start_tag, dump);
     } else {
-      html5::dump_tree(html5::parse_document(*text), dump);
+      html5::dump_tree(html5::parse_document(std::move(*text)), dump);
     }
     out.write(dump);
   }

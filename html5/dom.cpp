@@ -19,7 +19,8 @@ void check_room(std::size_t used, std::size_t more) {
 
 }  // namespace
 
-document::document() {
+document::document(std::string source) {
+  text_.adopt_source(std::move(source));
   node doc;
   doc.kind = node_kind::document;
   nodes_.push_back(doc);
@@ -184,7 +185,7 @@ node_id document::create_element(tag name, element_namespace space,
 node_id document::create_text(std::string_view data) {
   node n;
   n.kind = node_kind::text;
-  string_ref ref = text_.append(data);
+  string_ref ref = place_text(data);
   n.first = ref.offset;
   n.count = ref.length;
   return add_node(n);
@@ -207,21 +208,31 @@ void document::start_chain(node& text, string_ref second_run) {
   text.count = chained_text;
 }
 
+string_ref document::place_text(std::string_view data) {
+  std::optional<string_ref> in_source = text_.locate(data);
+  return in_source ? *in_source : text_.append(data);
+}
+
 void document::append_text(node_id text, std::string_view data) {
   if (data.empty()) return;
   node& n = nodes_[text];
+  string_ref piece = place_text(data);
   if (n.count != chained_text) {
     string_ref only{n.first, n.count};
-    if (text_.extend(only, data)) {
-      n.count = only.length;
+    if (text_.adjacent(only, piece)) {
+      n.count += piece.length;
     } else {
-      start_chain(n, text_.append(data));
+      start_chain(n, piece);
     }
     return;
   }
   text_chain& chain = chains_[n.first];
-  if (text_.extend(runs_[chain.last_run].text, data)) return;
-  std::uint32_t run = add_run(text_.append(data));
+  string_ref& last = runs_[chain.last_run].text;
+  if (text_.adjacent(last, piece)) {
+    last.length += piece.length;
+    return;
+  }
+  std::uint32_t run = add_run(piece);
   runs_[chain.last_run].next = run;
   chain.last_run = run;
 }

@@ -2,11 +2,12 @@
 // by 32-bit indices (parent, first child, next sibling, and a previous link
 // that closes each family into a ring, so a parent finds its last child
 // without a field of its own), with every string kept in two string arenas.
-// A text node's data is one run in the text arena, so appending characters
-// to the text node the parser wrote last extends it in place, without
-// copies; only a text node added to after other text was written (foster
-// parenting does that) becomes a chain of runs. Attribute lists are shared
-// spans, so cloning an element (the adoption agency algorithm,
+// The document owns the parser's input, and a text node's data is one run
+// of it where the text was read straight from it (else of the text arena),
+// so text is not copied and the characters that continue a text node extend
+// its run; only a text node whose pieces do not follow each other (after a
+// character reference, or foster parenting) becomes a chain of runs. Attribute
+// lists are shared spans, so cloning an element (the adoption agency algorithm,
 // reconstructing formatting elements) copies no attribute.
 #pragma once
 
@@ -95,7 +96,10 @@ static_assert(sizeof(node) == 32, "a page has a node per 20 bytes or so");
 
 class document {
  public:
-  document();
+  /// A document that will be parsed from `source`, which it keeps.
+  explicit document(std::string source = {});
+  /// The text being parsed, as given.
+  std::string_view source() const { return text_.source(); }
 
   // Reading.
   static constexpr node_id root() { return 0; }
@@ -144,8 +148,8 @@ class document {
   node_id create_element(tag name, element_namespace space,
                          attribute_span attributes);
   node_id create_text(std::string_view data);
-  /// Appends to a text node, extending its last run when that run ends the
-  /// text buffer.
+  /// Appends to a text node, extending its last run when `data` follows it
+  /// (in the source, or in the text arena).
   void append_text(node_id text, std::string_view data);
   node_id create_comment(std::string_view data);
   node_id create_doctype(const doctype_record& record);
@@ -170,11 +174,14 @@ class document {
   node_id add_node(const node& n);
   void set_depth(node_id child);
   std::uint32_t add_run(string_ref text);
+  /// Where text data lies: in the source when it is a view of it, else
+  /// copied into the text arena.
+  string_ref place_text(std::string_view data);
   void start_chain(node& text, string_ref second_run);
 
   chunked_vector<node> nodes_;
   string_arena strings_;  ///< names, values, comment and DOCTYPE data
-  string_arena text_;     ///< the data of text nodes
+  string_arena text_;     ///< the source, and text data not from it
   chunked_vector<text_run> runs_;
   chunked_vector<text_chain> chains_;
   chunked_vector<attribute_record> attributes_;

@@ -6,10 +6,10 @@
 
 namespace tagweave::html5 {
 
-document parse_document(std::string_view input) {
-  document doc;
+document parse_document(std::string input) {
+  document doc(std::move(input));
   tree_builder builder(doc);
-  tokenizer tok(input, builder);
+  tokenizer tok(doc.source(), builder);
   builder.attach(&tok);
   tok.run();
   return doc;

@@ -9,9 +9,10 @@
 namespace tagweave::html5 {
 
 /// Parses `input` (preprocessed UTF-8: no CR, as the input stream's
-/// preprocessing leaves it) into a document. Linear in the input; throws
+/// preprocessing leaves it) into a document, which keeps the input: its
+/// text nodes refer to it rather than copy it. Linear in the input; throws
 /// std::length_error when the document would outgrow 32-bit indices, and
 /// std::bad_alloc when memory runs out.
-document parse_document(std::string_view input);
+document parse_document(std::string input);
 
 }  // namespace tagweave::html5

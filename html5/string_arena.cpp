@@ -2,22 +2,49 @@
 #include "html5/string_arena.h"
 
 #include <cstring>
+#include <functional>
 #include <stdexcept>
 
 namespace tagweave::html5 {
 
-std::uint32_t string_arena::new_block(std::size_t size) {
+std::uint32_t string_arena::add_block(char* base, std::size_t size) {
   std::size_t slots = (size + block_size - 1) / block_size;
   if (slots > max_slots - slots_.size()) {
     throw std::length_error("html5 document exceeds 32-bit indices");
   }
   auto offset = static_cast<std::uint32_t>(slots_.size() << slot_bits);
-  blocks_.push_back(std::make_unique_for_overwrite<char[]>(size));
-  char* base = blocks_.back().get();
   for (std::size_t i = 0; i < slots; ++i) {
     slots_.push_back(base + i * block_size);
+    block_starts_.push_back(i == 0);
   }
   return offset;
+}
+
+std::uint32_t string_arena::new_block(std::size_t size) {
+  blocks_.push_back(std::make_unique_for_overwrite<char[]>(size));
+  return add_block(blocks_.back().get(), size);
+}
+
+void string_arena::adopt_source(std::string source) {
+  *source_ = std::move(source);
+  if (!source_->empty()) {
+    source_offset_ = add_block(source_->data(), source_->size());
+  }
+}
+
+std::optional<string_ref> string_arena::locate(std::string_view s) const {
+  // Pointers into different objects are compared through std::less, which
+  // orders all pointers.
+  std::less<const char*> before;
+  const char* begin = source_->data();
+  const char* end = begin + source_->size();
+  if (s.empty() || before(s.data(), begin) ||
+      before(end, s.data() + s.size())) {
+    return std::nullopt;
+  }
+  return string_ref{
+      source_offset_ + static_cast<std::uint32_t>(s.data() - begin),
+      static_cast<std::uint32_t>(s.size())};
 }
 
 string_ref string_arena::append(std::string_view s) {
@@ -29,8 +56,8 @@ string_ref string_arena::append(std::string_view s) {
     return string_ref{offset, length};
   }
   if (s.size() > end_ - fill_) {
-    start_ = fill_ = new_block(block_size);
-    end_ = start_ + static_cast<std::uint32_t>(block_size);
+    fill_ = new_block(block_size);
+    end_ = fill_ + static_cast<std::uint32_t>(block_size);
   }
   std::memcpy(address(fill_), s.data(), s.size());
   string_ref ref{fill_, length};
@@ -38,14 +65,13 @@ string_ref string_arena::append(std::string_view s) {
   return ref;
 }
 
-bool string_arena::extend(string_ref& ref, std::string_view s) {
-  bool ends_the_block = ref.length != 0 && ref.offset >= start_ &&
-                        ref.offset + ref.length == fill_;
-  if (!ends_the_block || s.size() > end_ - fill_) return false;
-  std::memcpy(address(fill_), s.data(), s.size());
-  fill_ += static_cast<std::uint32_t>(s.size());
-  ref.length += static_cast<std::uint32_t>(s.size());
-  return true;
+bool string_arena::adjacent(string_ref first, string_ref then) const {
+  if (first.length == 0 || then.length == 0 ||
+      first.offset + first.length != then.offset) {
+    return false;
+  }
+  bool starts_a_slot = (then.offset & slot_mask) == 0;
+  return !(starts_a_slot && block_starts_[then.offset >> slot_bits]);
 }
 
 }  // namespace tagweave::html5

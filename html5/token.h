@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tagweave::html5 {
@@ -30,9 +31,12 @@ struct token {
   std::string name;
   std::vector<attribute> attributes;  ///< duplicates already dropped
   bool self_closing = false;
-  /// Character data or comment data. Character runs may hold U+0000 where
-  /// the HTML standard emits it; the tree builder deals with it.
+  /// Comment data; for the tokenizer, also the buffer of a character run.
   std::string data;
+  /// A characters token's run: a view of the input when the run is one
+  /// stretch of it, else of `data`. It may hold U+0000 where the HTML
+  /// standard emits it; the tree builder deals with it.
+  std::string_view characters;
   // DOCTYPE only: whether each part was present, and force-quirks.
   bool has_name = false;
   bool has_public_id = false;

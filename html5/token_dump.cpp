@@ -13,7 +13,7 @@ class dump_sink : public token_sink {
 
   void take(token& t) override {
     if (t.kind == token_kind::characters) {
-      pending_text_.append(t.data);
+      pending_text_.append(t.characters);
       return;
     }
     flush_text();
@@ -23,9 +23,8 @@ class dump_sink : public token_sink {
  private:
   void flush_text() {
     if (pending_text_.empty()) return;
-    text_.data.swap(pending_text_);
+    text_.characters = pending_text_;
     append_token_line(out_, text_);
-    text_.data.clear();
     pending_text_.clear();
   }
 
@@ -127,7 +126,7 @@ void append_token_line(std::string& out, const token& t) {
       break;
     case token_kind::characters:
       out += "[\"Character\", ";
-      append_json_string(out, t.data);
+      append_json_string(out, t.characters);
       out += "]\n";
       break;
     case token_kind::end_of_file: break;

@@ -5,6 +5,8 @@
 
 #include "html5/tokenizer_bytes.h"
 
+#include <functional>
+
 namespace tagweave::html5 {
 
 using namespace tokenizer_bytes;
@@ -92,11 +94,44 @@ void tokenizer::emit_replacement_character() {
   emit_text(replacement_character_utf8);
 }
 
+bool tokenizer::is_in_input(std::string_view text) const {
+  // std::less orders pointers into different objects too.
+  std::less<const char*> before;
+  return !before(text.data(), input_.data()) &&
+         !before(input_.data() + input_.size(), text.data() + text.size());
+}
+
+void tokenizer::emit_text(std::string_view text) {
+  if (text.empty()) return;
+  if (text_.data.empty() && is_in_input(text)) {
+    if (pending_run_.empty()) {
+      pending_run_ = text;
+      return;
+    }
+    if (pending_run_.data() + pending_run_.size() == text.data()) {
+      pending_run_ = {pending_run_.data(), pending_run_.size() + text.size()};
+      return;
+    }
+  }
+  pending_text_buffer().append(text);
+}
+
+std::string& tokenizer::pending_text_buffer() {
+  if (!pending_run_.empty()) {
+    text_.data.assign(pending_run_);
+    pending_run_ = {};
+  }
+  return text_.data;
+}
+
 void tokenizer::flush_text() {
-  if (text_.data.empty()) return;
+  if (pending_run_.empty() && text_.data.empty()) return;
   text_.kind = token_kind::characters;
+  text_.characters =
+      pending_run_.empty() ? std::string_view(text_.data) : pending_run_;
   sink_.take(text_);
   text_.data.clear();
+  pending_run_ = {};
 }
 
 void tokenizer::emit_current() {

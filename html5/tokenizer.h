@@ -145,8 +145,13 @@ class tokenizer {
   bool consume_if_next(std::string_view text, bool any_case);
 
   // --- Emitting (tokenizer.cpp) ---
-  void emit_text(std::string_view text) { text_.data.append(text); }
-  void emit_text(char c) { text_.data.push_back(c); }
+  /// Pending characters stay a view of the input while they are one
+  /// stretch of it (most text between tags), and are copied into a buffer
+  /// only once something else joins them.
+  void emit_text(std::string_view text);
+  void emit_text(char c) { pending_text_buffer().push_back(c); }
+  std::string& pending_text_buffer();
+  bool is_in_input(std::string_view text) const;
   void emit_replacement_character();
   void flush_text();
   /// Hands `current_` to the sink after any pending text.
@@ -247,8 +252,10 @@ class tokenizer {
 
   /// The tag, comment or DOCTYPE being built, and end of file.
   token current_;
-  /// Pending character tokens, merged into one run until another token.
+  /// Pending character tokens, merged into one run until another token:
+  /// pending_run_ while they are a view of the input, else text_.data.
   token text_;
+  std::string_view pending_run_;
   /// The attribute being read repeats an earlier name: it is dropped once
   /// its value has been read.
   bool attribute_is_duplicate_ = false;

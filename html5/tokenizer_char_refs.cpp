@@ -93,7 +93,8 @@ void tokenizer::numeric_character_reference() {
   }
   // Without ';': missing-semicolon-after-character-reference.
   if (!at_end() && current() == ';') ++pos_;
-  std::string& target = in_attribute_value() ? attribute_value() : text_.data;
+  std::string& target =
+      in_attribute_value() ? attribute_value() : pending_text_buffer();
   append_utf8(target, numeric_reference_code_point(value));
 }
 

@@ -14,7 +14,7 @@ tree_builder::tree_builder(document& doc) : doc_(doc) {}
 void tree_builder::take(token& t) {
   if (stopped_) return;
   if (t.kind == token_kind::characters) {
-    std::string_view text = t.data;
+    std::string_view text = t.characters;
     // After <pre>, <listing> and <textarea> a first newline is dropped.
     if (skip_newline_ && !text.empty() && text.front() == '\n') {
       text.remove_prefix(1);
