@@ -43,12 +43,23 @@ conversion_status convert_document(std::string_view text, byte_sink& dest,
 
 std::string_view version() { return TAGWEAVE_VERSION; }
 
+namespace {
+
+conversion_status convert_in_mode(std::string_view html, byte_sink& dest,
+                                  const document_options& options) {
+  if (options.mode == reading_mode::html5) {
+    return convert_html5_document(html, dest, options);
+  }
+  return convert_document(fold_line_ends(html), dest, options);
+}
+
+}  // namespace
+
 conversion_status convert(std::string_view html,
                           const document_options& options,
                           const latex_writer& write) {
   byte_sink dest(write);
-  conversion_status status =
-      convert_document(fold_line_ends(html), dest, options);
+  conversion_status status = convert_in_mode(html, dest, options);
   dest.flush();
   return status;
 }
@@ -56,7 +67,7 @@ conversion_status convert(std::string_view html,
 conversion_status convert(std::string_view html,
                           const document_options& options, std::string& latex) {
   byte_sink dest(latex);
-  return convert_document(fold_line_ends(html), dest, options);
+  return convert_in_mode(html, dest, options);
 }
 
 }  // namespace tagweave

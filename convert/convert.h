@@ -19,4 +19,10 @@ namespace tagweave {
 conversion_status convert_document(std::string_view text, byte_sink& dest,
                                    const document_options& options);
 
+/// html5 mode: `bytes` is the file as read; it is decoded (sniffing or
+/// options.encoding), parsed by the HTML standard and written as LaTeX2e.
+conversion_status convert_html5_document(std::string_view bytes,
+                                         byte_sink& dest,
+                                         const document_options& options);
+
 }  // namespace tagweave

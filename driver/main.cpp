@@ -12,6 +12,7 @@
 #include "driver/load_text.h"
 #include "driver/messages.h"
 #include "driver/run_options.h"
+#include "html5/encoding.h"
 #include "output/byte_sink.h"
 
 #include <tagweave/tagweave.h>
@@ -60,7 +61,9 @@ class driver {
   void convert_standard_input() {
     std::optional<std::string> text =
         load_whole(STDIN_FILENO, messages::cant_read_stdin);
-    if (text) write_document(*text, STDOUT_FILENO, messages::cant_write_stdout);
+    if (text) {
+      write_document(*text, "-", STDOUT_FILENO, messages::cant_write_stdout);
+    }
   }
 
   void convert_named_file(std::string_view argument) {
@@ -79,13 +82,15 @@ class driver {
         load_whole(input.fd(), messages::cant_read_file(names.input));
     if (!text) return;
     if (to_stdout_) {
-      write_document(*text, STDOUT_FILENO, messages::cant_write_stdout);
+      write_document(*text, names.input, STDOUT_FILENO,
+                     messages::cant_write_stdout);
       return;
     }
     opened_file output = open_output(names, input.fd());
     if (!output.is_open()) return;
     std::string write_error = messages::cant_write_file(names.output);
-    if (write_document(*text, output.fd(), write_error) && !output.close()) {
+    if (write_document(*text, names.input, output.fd(), write_error) &&
+        !output.close()) {
       fail(write_error);
     }
   }
@@ -94,7 +99,10 @@ class driver {
   /// to its end: a document is written only from an input read whole, so a
   /// failed read never empties an existing output.
   std::optional<std::string> load_whole(int fd, std::string_view read_error) {
-    loaded_text loaded = load_text(fd);
+    // The early tag set folds line ends and drops NUL bytes as it loads;
+    // --html5 decodes the bytes as they are.
+    loaded_text loaded =
+        options_.mode == reading_mode::html5 ? load_bytes(fd) : load_text(fd);
     if (loaded.status == load_status::out_of_memory) {
       throw out_of_memory_loading{};
     }
@@ -124,17 +132,45 @@ class driver {
     return output;
   }
 
-  /// Converts `text` and writes the document to `fd`. False when it was not
-  /// written whole; the message has been reported then.
-  bool write_document(std::string_view text, int fd,
+  /// Converts `text`, read from `input` ("-" for standard input), and
+  /// writes the document to `fd`. False when it was not written whole; the
+  /// message has been reported then.
+  bool write_document(std::string_view text, std::string_view input, int fd,
                       std::string_view write_error) {
     byte_sink dest(fd);
-    conversion_status status = convert_document(text, dest, options_);
+    conversion_status status = options_.mode == reading_mode::html5
+                                   ? convert_html5(text, input, dest)
+                                   : convert_document(text, dest, options_);
     bool written = dest.flush();
     if (status.unterminated_tag) fail(messages::bad_mark);
     if (status.stray_list_end) fail(messages::abnormal_exit);
     if (!written) fail(write_error);
     return written;
+  }
+
+  /// --html5: images are looked up beside the input (in the current folder
+  /// for standard input); what could not be read or typeset as the page
+  /// asked is said, without failing the conversion.
+  conversion_status convert_html5(std::string_view bytes,
+                                  std::string_view input, byte_sink& dest) {
+    document_options options = options_;
+    options.image_folder = input == "-" ? "." : folder_of(input);
+    conversion_status status = convert_html5_document(bytes, dest, options);
+    if (!status.unsupported_encoding.empty()) {
+      report(messages::unsupported_encoding(status.unsupported_encoding));
+    }
+    if (status.untypeset_characters > 0) {
+      report(
+          messages::untypeset_characters(input, status.untypeset_characters));
+    }
+    return status;
+  }
+
+  static std::string folder_of(std::string_view path) {
+    std::size_t slash = path.rfind('/');
+    if (slash == std::string_view::npos) return ".";
+    if (slash == 0) return "/";
+    return std::string(path.substr(0, slash));
   }
 
   void fail(std::string_view message) {
@@ -161,6 +197,13 @@ int run(int argc, char* argv[]) {
     case command_line::run_request::version:
       return write_stdout("tagweave " + std::string(version()) + "\n") ? 0 : 1;
     case command_line::run_request::convert: break;
+  }
+  if (line.document.mode == reading_mode::html5 && line.document.encoding) {
+    html5::label_lookup named = html5::lookup_label(*line.document.encoding);
+    if (!named.found && !named.known_other) {
+      report(messages::unknown_encoding(*line.document.encoding));
+      return 1;
+    }
   }
   driver conversions(line.document, line.to_stdout);
   for (int i = line.first_file; i < argc; ++i) {

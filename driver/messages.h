@@ -41,6 +41,14 @@ inline std::string unknown_encoding(std::string_view label) {
 inline std::string unsupported_encoding(std::string_view name) {
   return "encoding " + std::string(name) + " is not supported: read as UTF-8.";
 }
+/// --html5: characters written as placeholders, once per document.
+inline std::string untypeset_characters(std::string_view input,
+                                        std::size_t count) {
+  return std::string(input) + ": " + std::to_string(count) +
+         (count == 1 ? " character" : " characters") +
+         " cannot be typeset with the document's fonts and " +
+         (count == 1 ? "is" : "are") + " shown by code point.";
+}
 inline constexpr std::string_view cant_read_stdin =
     "can't read standard input.";
 inline constexpr std::string_view cant_write_stdout =

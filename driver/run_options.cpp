@@ -11,7 +11,7 @@ namespace {
 constexpr const char* short_options = "+npcst:a:h:f:o:";
 
 // Values getopt_long returns for the long options without a short form.
-enum : int { help_option = 256, version_option };
+enum : int { help_option = 256, version_option, html5_option, encoding_option };
 
 constexpr option long_options[] = {
     {"numbered", no_argument, nullptr, 'n'},
@@ -25,6 +25,8 @@ constexpr option long_options[] = {
     {"stdout", no_argument, nullptr, 's'},
     {"help", no_argument, nullptr, help_option},
     {"version", no_argument, nullptr, version_option},
+    {"html5", no_argument, nullptr, html5_option},
+    {"encoding", required_argument, nullptr, encoding_option},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -40,6 +42,8 @@ bool apply_document_option(int option, const char* argument,
     case 'h': document.header = argument; return true;
     case 'f': document.footer = argument; return true;
     case 'o': document.style = argument; return true;
+    case html5_option: document.mode = reading_mode::html5; return true;
+    case encoding_option: document.encoding = argument; return true;
     default: return false;
   }
 }

@@ -111,6 +111,25 @@ std::vector<attribute_view> document::attributes(node_id element) const {
   return out;
 }
 
+std::optional<std::string_view> document::attribute(
+    node_id element, std::string_view name) const {
+  const node& n = nodes_[element];
+  for (std::uint32_t i = 0; i < n.count; ++i) {
+    const attribute_record& r = attributes_[n.first + i];
+    if (r.space == attribute_namespace::none && view(r.name) == name) {
+      return view(r.value);
+    }
+  }
+  if (late_names_.count(element) != 0) {
+    for (const late_attribute& late : late_attributes_) {
+      if (late.owner == element && view(late.record.name) == name) {
+        return view(late.record.value);
+      }
+    }
+  }
+  return std::nullopt;
+}
+
 tag document::intern_tag(std::string_view lowercase_name) {
   if (auto known = find_known_tag(lowercase_name)) return *known;
   std::string key(lowercase_name);

@@ -17,6 +17,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -126,6 +127,10 @@ class document {
   /// An element's attributes in source order (those added later by a second
   /// <html> or <body> start tag last).
   std::vector<attribute_view> attributes(node_id element) const;
+  /// The value of an element's attribute without a namespace, if it has
+  /// one; allocates nothing.
+  std::optional<std::string_view> attribute(node_id element,
+                                            std::string_view name) const;
   attribute_span attribute_list(node_id element) const;
   std::vector<attribute_view> attributes_in(attribute_span span) const;
 

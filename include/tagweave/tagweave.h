@@ -13,6 +13,7 @@
 //   if (!status.whole()) { /* see unterminated_tag, stray_list_end */ }
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
@@ -28,6 +29,10 @@ enum class reading_mode {
   /// The early tag set: title, headings, paragraphs, lists, listings,
   /// preformatted and plain text, the type styles.
   early_tag_set,
+  /// Today's HTML, read by the HTML standard's parsing rules (encoding
+  /// sniffing included: the input is bytes) and written as LaTeX2e for
+  /// pdflatex.
+  html5,
 };
 
 /// How a document is written. Every field has a meaning on its own: a string
@@ -45,9 +50,15 @@ struct document_options {
   /// \end{document}.
   std::optional<std::string> header;
   std::optional<std::string> footer;
-  /// What follows \documentstyle, brackets and braces included:
-  /// "[12pt]{report}". Absent: "{article}".
+  /// What follows \documentstyle (\documentclass in html5 mode), brackets
+  /// and braces included: "[12pt]{report}". Absent: "{article}".
   std::optional<std::string> style;
+  /// html5 mode: an encoding label ("utf-8", "latin1", ...) that overrides
+  /// the encoding the document declares.
+  std::optional<std::string> encoding;
+  /// html5 mode: the folder that image sources are relative to. Absent, no
+  /// file is read and every image is written as its alt text.
+  std::optional<std::string> image_folder;
 };
 
 /// How a conversion went. The whole document is written in every case; a
@@ -58,6 +69,17 @@ struct conversion_status {
   /// A closing list or listing tag closed nothing: the body ends there.
   bool stray_list_end = false;
 
+  // html5 mode: what the document could not have as it asked, none of
+  // which makes the conversion less whole.
+  /// Characters no font of the preamble has, written as a placeholder that
+  /// shows their code point.
+  std::size_t untypeset_characters = 0;
+  /// The encoding the document declared (or `encoding` asked for) when
+  /// tagweave cannot decode it; the input was read as UTF-8.
+  std::string unsupported_encoding;
+  /// `encoding` names no encoding; the document's own was used.
+  bool unknown_encoding = false;
+
   bool whole() const { return !unterminated_tag && !stray_list_end; }
 };
 
@@ -65,9 +87,10 @@ struct conversion_status {
 using latex_writer = std::function<void(std::string_view)>;
 
 /// Converts `html` and hands the LaTeX document to `write` piece by piece.
-/// Line ends are folded and NUL bytes dropped first, exactly as the command
-/// line does when it loads a file. Throws std::bad_alloc when memory runs
-/// out, and whatever `write` throws.
+/// In the early tag set, line ends are folded and NUL bytes dropped first,
+/// exactly as the command line does when it loads a file; in html5 mode
+/// `html` is the file's bytes, decoded as the HTML standard says. Throws
+/// std::bad_alloc when memory runs out, and whatever `write` throws.
 conversion_status convert(std::string_view html,
                           const document_options& options,
                           const latex_writer& write);

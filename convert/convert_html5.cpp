@@ -1,0 +1,55 @@
+// One --html5 conversion: bytes decoded as the HTML standard says, parsed,
+// and written as a LaTeX2e document.
+#include "convert/convert.h"
+#include "convert/image_files.h"
+#include "html5/encoding.h"
+#include "html5/parse.h"
+#include "latex2e/preamble.h"
+#include "latex2e/writer.h"
+
+namespace tagweave {
+namespace {
+
+/// The encoding label to decode with: the option's, unless it names no
+/// encoding at all (then the document's own is sniffed, and the status
+/// says so).
+std::optional<std::string_view> usable_label(const document_options& options,
+                                             conversion_status& status) {
+  if (!options.encoding) return std::nullopt;
+  html5::label_lookup named = html5::lookup_label(*options.encoding);
+  if (!named.found && !named.known_other) {
+    status.unknown_encoding = true;
+    return std::nullopt;
+  }
+  return std::string_view(*options.encoding);
+}
+
+}  // namespace
+
+conversion_status convert_html5_document(std::string_view bytes,
+                                         byte_sink& dest,
+                                         const document_options& options) {
+  conversion_status status;
+  html5::decoded_input decoded =
+      html5::decode_input(bytes, usable_label(options, status));
+  status.unsupported_encoding = std::move(decoded.unsupported);
+  html5::document doc = html5::parse_document(std::move(decoded.text));
+
+  latex2e::escape_state title_escape;
+  latex2e::write_preamble(dest, options, latex2e::read_metadata(doc),
+                          title_escape);
+  latex2e::writer_options writing;
+  writing.numbered_headings = options.numbered_headings;
+  if (options.image_folder) {
+    writing.images = [folder = *options.image_folder](std::string_view src) {
+      return includable_image(folder, src);
+    };
+  }
+  latex2e::writer_report report = latex2e::write_body(doc, dest, writing);
+  latex2e::write_closing(dest, options);
+  status.untypeset_characters =
+      report.untypeset_characters + title_escape.untypeset;
+  return status;
+}
+
+}  // namespace tagweave

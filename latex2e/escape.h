@@ -1,0 +1,45 @@
+// Text, URLs and link targets as LaTeX2e source that pdflatex typesets
+// exactly as the page shows them: every special character escaped, no
+// ligature formed between characters that were separate on the page
+// ("--", ",,"), quotes and backquotes kept straight, non-ASCII characters
+// through the character table, and a visible placeholder for the ones no
+// font of the preamble has.
+#pragma once
+
+#include "output/byte_sink.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace tagweave::latex2e {
+
+/// What escaping carries from one piece of text to the next.
+struct escape_state {
+  /// The last character written, when it could form a ligature with the
+  /// next one; 0 after anything else.
+  char ligature_start = 0;
+  /// Characters written as placeholders so far.
+  std::size_t untypeset = 0;
+};
+
+/// Writes one character of `text` starting at `at` (a whole UTF-8
+/// sequence), escaped; returns the position after it. White space is the
+/// caller's business: it is written as it is.
+std::size_t write_escaped_character(byte_sink& out, std::string_view text,
+                                    std::size_t at, escape_state& state);
+
+/// Writes `text` escaped, white space included as it is.
+void write_escaped(byte_sink& out, std::string_view text, escape_state& state);
+
+/// A URL as the first argument of \href: characters that TeX or hyperref
+/// would read specially are written as \# \% \& \_ \~ (hyperref turns them
+/// back), and those a URL may not hold unencoded (space, control
+/// characters, braces, backslash, non-ASCII bytes, ...) are percent-encoded.
+std::string escape_url(std::string_view url);
+
+/// A name for \hypertarget and \hyperlink made from an element's id: the
+/// id's bytes in hexadecimal, so that any id gives a valid, distinct name.
+std::string target_name(std::string_view id);
+
+}  // namespace tagweave::latex2e

@@ -1,0 +1,110 @@
+// The --html5 document's preamble and closing.
+#include "latex2e/preamble.h"
+
+namespace tagweave::latex2e {
+namespace {
+
+// Packages and settings every --html5 document uses. Paragraphs are
+// separated by space, not indented, as on a web page. Lists number in
+// arabic at every level, so that no start value or length can overflow a
+// letter or roman counter. twpre is preformatted text: monospace, every
+// space kept, lines broken only where the writer allows it. \twimage
+// includes a picture at its natural size, shrunk to fit the line and the
+// page. \twmissing shows a character no font has, by its code point.
+constexpr std::string_view fixed_preamble =
+    "\\usepackage[T1]{fontenc}\n"
+    "\\usepackage[utf8]{inputenc}\n"
+    "\\usepackage{lmodern}\n"
+    "\\usepackage{textcomp}\n"
+    "\\usepackage{amssymb}\n"
+    "\\usepackage{array}\n"
+    "\\usepackage{longtable}\n"
+    "\\usepackage{graphicx}\n"
+    "\\usepackage[hidelinks]{hyperref}\n"
+    "\\setlength{\\parindent}{0pt}\n"
+    "\\setlength{\\parskip}{0.5\\baselineskip plus 2pt}\n"
+    "\\setlength{\\tabcolsep}{3pt}\n"
+    "\\setlength{\\LTpre}{\\parskip}\n"
+    "\\setlength{\\LTpost}{\\parskip}\n"
+    "\\renewcommand{\\theenumii}{\\arabic{enumii}}\n"
+    "\\renewcommand{\\theenumiii}{\\arabic{enumiii}}\n"
+    "\\renewcommand{\\theenumiv}{\\arabic{enumiv}}\n"
+    "\\renewcommand{\\labelenumii}{\\theenumii.}\n"
+    "\\renewcommand{\\labelenumiii}{\\theenumiii.}\n"
+    "\\renewcommand{\\labelenumiv}{\\theenumiv.}\n"
+    "\\newenvironment{twpre}{\\par\\ttfamily\\raggedright"
+    "\\setlength{\\parskip}{0pt}\\frenchspacing\\hyphenpenalty=10000"
+    "\\exhyphenpenalty=10000\\relax}{\\par}\n"
+    "\\newsavebox{\\twimagebox}\n"
+    "\\newcommand{\\twimage}[1]{\\sbox{\\twimagebox}{\\includegraphics{#1}}%\n"
+    "  \\ifdim\\wd\\twimagebox>\\linewidth\n"
+    "    \\sbox{\\twimagebox}{\\resizebox{\\linewidth}{!}"
+    "{\\usebox{\\twimagebox}}}\\fi\n"
+    "  \\ifdim\\ht\\twimagebox>0.8\\textheight\n"
+    "    \\sbox{\\twimagebox}{\\resizebox{!}{0.8\\textheight}"
+    "{\\usebox{\\twimagebox}}}\\fi\n"
+    "  \\usebox{\\twimagebox}}\n"
+    "\\newcommand{\\twmissing}[1]{\\fbox{\\scriptsize U+#1}}\n"
+    "\\sloppy\n";
+
+void write_line(byte_sink& out, std::string_view line) {
+  out.write(line);
+  out.put('\n');
+}
+
+/// \title{...} or \author{...}: the text escaped, with no line break, so
+/// that an argument that is not \long takes it.
+void write_title_command(byte_sink& out, std::string_view command,
+                         std::string_view text, escape_state& escape) {
+  out.write(command);
+  out.put('{');
+  for (std::size_t at = 0; at < text.size();) {
+    char c = text[at];
+    if (c == '\n' || c == '\t' || c == '\r' || c == '\f') {
+      out.put(' ');
+      ++at;
+      continue;
+    }
+    at = write_escaped_character(out, text, at, escape);
+  }
+  write_line(out, "}");
+}
+
+}  // namespace
+
+void write_preamble(byte_sink& out, const document_options& options,
+                    const page_metadata& page, escape_state& escape) {
+  out.write("% Converted from HTML to LaTeX2e by tagweave ");
+  out.write(version());
+  write_line(out, " (--html5)");
+  out.write("\\documentclass");
+  write_line(out, options.style ? std::string_view(*options.style)
+                                : std::string_view("{article}"));
+  out.write(fixed_preamble);
+  std::string_view title = options.title ? *options.title : page.title;
+  std::string_view author = options.author ? *options.author : page.author;
+  bool title_block = !title.empty() || !author.empty();
+  if (title_block) {
+    write_title_command(out, "\\title", title, escape);
+    write_title_command(out, "\\author", author, escape);
+    write_line(out, "\\date{}");
+  }
+  write_line(out, "\\begin{document}");
+  if (options.header) out.write(*options.header);
+  if (title_block) {
+    write_line(out, "\\maketitle");
+    if (options.page_break) write_line(out, "\\newpage");
+  }
+  if (options.contents) {
+    write_line(out, "\\tableofcontents");
+    if (options.page_break) write_line(out, "\\newpage");
+  }
+}
+
+void write_closing(byte_sink& out, const document_options& options) {
+  out.put('\n');
+  if (options.footer) out.write(*options.footer);
+  write_line(out, "\\end{document}");
+}
+
+}  // namespace tagweave::latex2e

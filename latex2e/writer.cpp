@@ -1,0 +1,1038 @@
+// Walking the tree and writing LaTeX2e. Every element pushes a frame; a
+// frame's opening LaTeX is written only when content first appears inside
+// it (so empty elements vanish and no list is ever begun without an item),
+// and its closing LaTeX when it is left, if it was opened. White space and
+// paragraph breaks are kept pending and written only between pieces of
+// content, which collapses them as a browser does.
+#include "latex2e/writer.h"
+
+#include "latex2e/element_roles.h"
+#include "latex2e/escape.h"
+#include "latex2e/table_plan.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <unordered_set>
+#include <vector>
+
+namespace tagweave::latex2e {
+namespace {
+
+using html5::document;
+using html5::no_node;
+using html5::node;
+using html5::node_id;
+using html5::node_kind;
+using html5::tag;
+
+constexpr std::size_t npos = static_cast<std::size_t>(-1);
+
+/// TeX allows 255 levels of grouping; inline styles nested deeper than this
+/// are written as plain text, leaving room for environments and cells.
+constexpr std::size_t max_inline_groups = 40;
+/// Per-word wrappers (links, underline, sub- and superscripts) nested
+/// deeper than this add nothing a reader would see.
+constexpr std::size_t max_wrappers = 6;
+/// LaTeX nests itemize and enumerate 4 deep each and all list-like
+/// environments (quote and description too) 6 deep; a list nested deeper
+/// adds its items to the deepest list that could be begun.
+constexpr std::size_t max_itemize_depth = 4;
+constexpr std::size_t max_enumerate_depth = 4;
+constexpr std::size_t max_list_environments = 5;
+/// A preformatted line may break after this many characters without a
+/// space, so that long lines wrap instead of leaving the page.
+constexpr std::size_t pre_break_interval = 8;
+/// Tab stops in preformatted text.
+constexpr std::size_t tab_width = 8;
+
+bool is_html_space(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
+}
+
+enum class frame_kind : std::uint8_t {
+  plain,         ///< writes nothing of its own
+  block,         ///< paragraph breaks around it, nothing else
+  inline_group,  ///< open and close text around inline content
+  wrapper,       ///< a per-word wrapper (link, underline, sub, sup)
+  environment,   ///< \begin ... \end: lists, quote, pre
+  item,          ///< \item (of the nearest list)
+  heading,       ///< \section* { ... }
+  table,         ///< a planned longtable
+  flat_table,    ///< a table written as text
+  row,
+  cell,
+  caption,
+};
+
+struct frame {
+  node_id node = no_node;
+  frame_kind kind = frame_kind::plain;
+  role element_role = role::plain;
+  bool opened = false;
+  /// Lists: whether an \item has been written in it.
+  bool item_open = false;
+  /// Which of the writer's depth counters the frame added to, so that
+  /// leaving it takes back exactly that.
+  bool counts_itemize = false, counts_enumerate = false,
+       counts_environment = false, counts_group = false, restricts = false,
+       pushed_wrapper = false;
+  /// The nearest list environment at or below this frame, or npos.
+  std::size_t list = npos;
+  /// The nearest table frame (planned or flat) at or below, or npos.
+  std::size_t table = npos;
+  std::string open, close;
+};
+
+struct table_state {
+  table_plan plan;
+  std::size_t next_row = 0;
+  std::size_t column = 0;  ///< the column the writer is in
+  bool multicolumn_open = false;
+  const row_plan* row = nullptr;
+  std::size_t next_cell = 0;
+};
+
+/// The HTML standard's rules for parsing integers, clamped to +-limit.
+std::optional<long> parse_integer(std::string_view s, long limit) {
+  while (!s.empty() && is_html_space(s.front())) s.remove_prefix(1);
+  bool negative = false;
+  if (!s.empty() && (s.front() == '-' || s.front() == '+')) {
+    negative = s.front() == '-';
+    s.remove_prefix(1);
+  }
+  long value = 0;
+  std::size_t digits = 0;
+  while (digits < s.size() && s[digits] >= '0' && s[digits] <= '9') {
+    value = std::min(limit, value * 10 + (s[digits] - '0'));
+    ++digits;
+  }
+  if (digits == 0) return std::nullopt;
+  return negative ? -value : value;
+}
+
+std::string decimal(long value) {
+  char buffer[24];
+  auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
+  (void)error;
+  return std::string(buffer, end);
+}
+
+/// A fraction of the line width, to four places.
+std::string width_of(double fraction) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer,
+                "p{\\dimexpr %.4f\\linewidth-2\\tabcolsep\\relax}", fraction);
+  return buffer;
+}
+
+/// The ids that some link of the page points at ("#id"): only those get a
+/// \hypertarget.
+std::unordered_set<std::string_view> linked_ids(const document& doc) {
+  std::unordered_set<std::string_view> ids;
+  for (node_id n = 0; n < doc.size(); ++n) {
+    if (doc[n].kind != node_kind::element || doc[n].name != tag::a) continue;
+    auto href = doc.attribute(n, "href");
+    if (href && href->size() > 1 && href->front() == '#') {
+      ids.insert(href->substr(1));
+    }
+  }
+  return ids;
+}
+
+class body_writer {
+ public:
+  body_writer(const document& doc, byte_sink& out,
+              const writer_options& options)
+      : doc_(doc), out_(out), options_(options), linked_(linked_ids(doc)) {}
+
+  void write();
+  std::size_t untypeset() const { return escape_.untypeset; }
+
+ private:
+  // --- The walk ---
+  void enter(node_id element);
+  void leave();
+  void push(node_id n, frame_kind kind, role r, std::string open = {},
+            std::string close = {});
+  void enter_by_role(node_id n, role r);
+
+  // --- Pending breaks and lazy opening ---
+  void request_paragraph();
+  void request_space();
+  void open_pending_frames();
+  void open_frame(std::size_t i);
+  void ensure_item_in(std::size_t list);
+  void prepare_content();
+  void write_paragraph_break();
+  bool block_like(frame_kind kind) const;
+
+  // --- Content ---
+  void write_text(node_id text);
+  void write_flowing(std::string_view piece);
+  void write_preformatted(std::string_view piece);
+  void flush_pre_newlines();
+  void open_wrappers();
+  void close_wrappers();
+  void write_image(node_id img);
+  void write_line_break();
+  void write_rule();
+  void write_alt_text(std::string_view alt);
+  void note_target(node_id element);
+
+  // --- Elements ---
+  void enter_heading(node_id n);
+  void enter_list(node_id n, role r);
+  void enter_list_item(node_id n, role r);
+  void enter_preformatted(node_id n);
+  void enter_link(node_id n);
+  void enter_wrapper(node_id n, std::string open, bool underline);
+  void enter_inline_group(node_id n, role r, std::string open);
+  void enter_table(node_id n);
+  void enter_row(node_id n);
+  void enter_cell(node_id n);
+  void enter_caption(node_id n);
+  void leave_row();
+  void close_open_multicolumn(table_state& t);
+
+  std::size_t current_list() const {
+    return frames_.empty() ? npos : frames_.back().list;
+  }
+  std::size_t current_table() const {
+    return frames_.empty() ? npos : frames_.back().table;
+  }
+  bool restricted() const { return restricted_ > 0; }
+  table_state* planned_table() {
+    std::size_t t = current_table();
+    if (t == npos || frames_[t].kind != frame_kind::table) return nullptr;
+    return &tables_[frames_[t].node];
+  }
+
+  const document& doc_;
+  byte_sink& out_;
+  const writer_options& options_;
+  const std::unordered_set<std::string_view> linked_;
+  std::unordered_set<std::string_view> targets_written_;
+  escape_state escape_;
+
+  std::vector<frame> frames_;
+  std::size_t first_unopened_ = 0;
+
+  bool pending_paragraph_ = false;
+  bool pending_space_ = false;
+  /// Nothing written since a paragraph, item, cell or environment began:
+  /// a paragraph break there would add nothing.
+  bool at_block_start_ = true;
+  /// Like at_block_start_, and also after a line break: a space there is
+  /// dropped.
+  bool drop_space_ = true;
+  std::vector<std::string> pending_targets_;
+
+  std::size_t restricted_ = 0;  ///< inside a heading's argument
+  std::size_t inline_groups_ = 0;
+  std::size_t itemize_depth_ = 0, enumerate_depth_ = 0, list_environments_ = 0;
+  std::size_t cells_ = 0;  ///< planned table cells and captions open
+
+  struct wrapper {
+    std::string open;
+    bool underline;
+  };
+  std::vector<wrapper> wrappers_;
+  bool wrappers_written_ = false;
+  bool in_link_ = false;
+
+  std::size_t pre_depth_ = 0;
+  std::size_t pre_newlines_ = 0;
+  std::size_t pre_column_ = 0;
+  std::size_t pre_run_ = 0;
+  bool pre_line_empty_ = true;
+
+  std::unordered_map<node_id, table_state> tables_;
+};
+
+// --- The walk ---
+
+void body_writer::write() {
+  struct step {
+    node_id node;
+    bool entering;
+  };
+  std::vector<step> pending;
+  auto push_children = [&](node_id parent) {
+    std::size_t mark = pending.size();
+    for (node_id c = doc_[parent].first_child; c != no_node;
+         c = doc_[c].next_sibling) {
+      pending.push_back({c, true});
+    }
+    std::reverse(pending.begin() + static_cast<std::ptrdiff_t>(mark),
+                 pending.end());
+  };
+  push_children(document::root());
+  while (!pending.empty()) {
+    step s = pending.back();
+    pending.pop_back();
+    if (!s.entering) {
+      leave();
+      continue;
+    }
+    const node& n = doc_[s.node];
+    if (n.kind == node_kind::text) {
+      write_text(s.node);
+      continue;
+    }
+    if (n.kind != node_kind::element) continue;
+    std::size_t depth = frames_.size();
+    enter(s.node);
+    if (frames_.size() == depth) continue;  // hidden or void: no frame
+    pending.push_back({s.node, false});
+    push_children(s.node);
+  }
+  close_wrappers();
+  while (!frames_.empty()) leave();
+}
+
+void body_writer::enter(node_id element) {
+  role r = role_of(doc_, element);
+  if (r == role::hidden) return;
+  note_target(element);
+  switch (r) {
+    case role::image: write_image(element); return;
+    case role::line_break: write_line_break(); return;
+    case role::word_break:
+      if (!drop_space_ && !restricted()) {
+        prepare_content();
+        out_.write("\\allowbreak{}");
+      }
+      return;
+    case role::rule: write_rule(); return;
+    default: enter_by_role(element, r); return;
+  }
+}
+
+void body_writer::enter_by_role(node_id n, role r) {
+  switch (r) {
+    case role::block:
+      request_paragraph();
+      push(n, frame_kind::block, r);
+      return;
+    case role::heading: enter_heading(n); return;
+    case role::quotation:
+      request_paragraph();
+      if (!restricted() && list_environments_ < max_list_environments) {
+        push(n, frame_kind::environment, r, "\\begin{quote}\n",
+             "\n\\end{quote}\n");
+        frames_.back().counts_environment = true;
+        ++list_environments_;
+      } else {
+        push(n, frame_kind::block, r);
+      }
+      return;
+    case role::unordered_list:
+    case role::ordered_list:
+    case role::definition_list: enter_list(n, r); return;
+    case role::list_item:
+    case role::definition_term:
+    case role::definition_description: enter_list_item(n, r); return;
+    case role::preformatted: enter_preformatted(n); return;
+    case role::monospace: enter_inline_group(n, r, "{\\ttfamily "); return;
+    case role::bold: enter_inline_group(n, r, "{\\bfseries "); return;
+    case role::italic: enter_inline_group(n, r, "{\\itshape "); return;
+    case role::small: enter_inline_group(n, r, "{\\small "); return;
+    case role::inline_quote:
+      push(n, frame_kind::inline_group, r, "\\textquotedblleft{}",
+           "\\textquotedblright{}");
+      return;
+    case role::underline:
+      enter_wrapper(n, restricted() ? std::string() : "\\underline{", true);
+      return;
+    case role::subscript: enter_wrapper(n, "\\textsubscript{", false); return;
+    case role::superscript:
+      enter_wrapper(n, "\\textsuperscript{", false);
+      return;
+    case role::link: enter_link(n); return;
+    case role::table: enter_table(n); return;
+    case role::table_row: enter_row(n); return;
+    case role::table_cell: enter_cell(n); return;
+    case role::table_caption: enter_caption(n); return;
+    default: push(n, frame_kind::plain, r); return;
+  }
+}
+
+void body_writer::push(node_id n, frame_kind kind, role r, std::string open,
+                       std::string close) {
+  frame f;
+  f.node = n;
+  f.kind = kind;
+  f.element_role = r;
+  f.list = current_list();
+  f.table = current_table();
+  f.open = std::move(open);
+  f.close = std::move(close);
+  frames_.push_back(std::move(f));
+}
+
+void body_writer::leave() {
+  close_wrappers();
+  frame& f = frames_.back();
+  switch (f.kind) {
+    case frame_kind::row: leave_row(); break;
+    case frame_kind::cell:
+    case frame_kind::caption: --cells_; break;
+    default: break;
+  }
+  if (f.element_role == role::preformatted &&
+      f.kind == frame_kind::environment) {
+    --pre_depth_;
+    pre_newlines_ = 0;
+  }
+  if (f.opened && !f.close.empty()) {
+    if (block_like(f.kind)) pending_space_ = false;
+    out_.write(f.close);
+    escape_.ligature_start = 0;
+  }
+  bool was_block = block_like(f.kind) && f.kind != frame_kind::item;
+  if (f.pushed_wrapper) wrappers_.pop_back();
+  if (f.pushed_wrapper && f.element_role == role::link) in_link_ = false;
+  if (f.counts_group) --inline_groups_;
+  if (f.restricts) --restricted_;
+  if (f.counts_itemize) --itemize_depth_;
+  if (f.counts_enumerate) --enumerate_depth_;
+  if (f.counts_environment) --list_environments_;
+  if (f.kind == frame_kind::table) tables_.erase(f.node);
+  bool was_opened_heading = f.kind == frame_kind::heading && f.opened;
+  frames_.pop_back();
+  first_unopened_ = std::min(first_unopened_, frames_.size());
+  if (was_block) request_paragraph();
+  if (was_opened_heading) at_block_start_ = drop_space_ = true;
+}
+
+// --- Pending breaks and lazy opening ---
+
+bool body_writer::block_like(frame_kind kind) const {
+  switch (kind) {
+    case frame_kind::block:
+    case frame_kind::environment:
+    case frame_kind::item:
+    case frame_kind::heading:
+    case frame_kind::table:
+    case frame_kind::flat_table:
+    case frame_kind::row:
+    case frame_kind::cell:
+    case frame_kind::caption: return true;
+    default: return false;
+  }
+}
+
+void body_writer::request_paragraph() {
+  if (restricted()) {
+    request_space();
+    return;
+  }
+  pending_paragraph_ = true;
+  pending_space_ = false;
+}
+
+void body_writer::request_space() { pending_space_ = true; }
+
+void body_writer::write_paragraph_break() {
+  if (pending_paragraph_ && !at_block_start_) {
+    out_.write("\n\n");
+    at_block_start_ = drop_space_ = true;
+  }
+  pending_paragraph_ = false;
+}
+
+void body_writer::ensure_item_in(std::size_t list) {
+  if (list == npos || frames_[list].item_open || !frames_[list].opened) {
+    return;
+  }
+  out_.write("\\item[] ");
+  frames_[list].item_open = true;
+  at_block_start_ = drop_space_ = true;
+  pending_paragraph_ = false;
+}
+
+void body_writer::open_frame(std::size_t i) {
+  frame& f = frames_[i];
+  if (f.kind != frame_kind::item) {
+    ensure_item_in(i > 0 ? frames_[i - 1].list : npos);
+  }
+  if (block_like(f.kind)) {
+    write_paragraph_break();
+    pending_space_ = false;
+  } else if (pending_space_ && !f.open.empty()) {
+    if (!drop_space_) out_.put(' ');
+    pending_space_ = false;
+  }
+  f.opened = true;
+  if (f.open.empty()) return;
+  out_.write(f.open);
+  escape_.ligature_start = 0;
+  if (f.kind == frame_kind::item && f.list != npos) {
+    frames_[f.list].item_open = true;
+  }
+  if (block_like(f.kind)) {
+    at_block_start_ = drop_space_ = true;
+  } else {
+    drop_space_ = false;
+    at_block_start_ = false;
+  }
+}
+
+void body_writer::open_pending_frames() {
+  for (std::size_t i = first_unopened_; i < frames_.size(); ++i) {
+    if (!frames_[i].opened) open_frame(i);
+  }
+  first_unopened_ = frames_.size();
+}
+
+void body_writer::prepare_content() {
+  if (first_unopened_ < frames_.size()) open_pending_frames();
+  if (pending_paragraph_) write_paragraph_break();
+  if (!pending_targets_.empty()) {
+    ensure_item_in(current_list());
+    for (const std::string& name : pending_targets_) {
+      out_.write("\\hypertarget{");
+      out_.write(name);
+      out_.write("}{}");
+    }
+    pending_targets_.clear();
+  }
+  ensure_item_in(current_list());
+  if (pending_space_ && !drop_space_) out_.put(' ');
+  pending_space_ = false;
+  at_block_start_ = drop_space_ = false;
+}
+
+// --- Content ---
+
+void body_writer::write_text(node_id text) {
+  doc_.for_each_text_piece(text, [&](std::string_view piece) {
+    if (pre_depth_ > 0 && !restricted()) {
+      write_preformatted(piece);
+    } else {
+      write_flowing(piece);
+    }
+  });
+  close_wrappers();
+}
+
+void body_writer::write_flowing(std::string_view piece) {
+  std::size_t at = 0;
+  while (at < piece.size()) {
+    if (is_html_space(piece[at])) {
+      pending_space_ = true;
+      ++at;
+      continue;
+    }
+    if (pending_space_ && wrappers_written_) {
+      bool underline = false;
+      for (const wrapper& w : wrappers_) underline = underline || w.underline;
+      if (underline) close_wrappers();
+    }
+    if (pending_space_ || at_block_start_ || drop_space_ ||
+        pending_paragraph_ || first_unopened_ < frames_.size() ||
+        !pending_targets_.empty()) {
+      prepare_content();
+    }
+    if (!wrappers_written_) open_wrappers();
+    while (at < piece.size() && !is_html_space(piece[at])) {
+      at = write_escaped_character(out_, piece, at, escape_);
+    }
+  }
+}
+
+void body_writer::flush_pre_newlines() {
+  close_wrappers();
+  for (; pre_newlines_ > 0; --pre_newlines_) {
+    if (pre_line_empty_) out_.write("\\mbox{}");
+    out_.write("\\newline\n");
+    pre_line_empty_ = true;
+    pre_column_ = pre_run_ = 0;
+  }
+  escape_.ligature_start = 0;
+}
+
+void body_writer::write_preformatted(std::string_view piece) {
+  std::size_t at = 0;
+  while (at < piece.size()) {
+    char c = piece[at];
+    if (c == '\n') {
+      ++pre_newlines_;
+      ++at;
+      continue;
+    }
+    if (pre_newlines_ > 0) flush_pre_newlines();
+    if (at_block_start_ || pending_paragraph_ ||
+        first_unopened_ < frames_.size() || !pending_targets_.empty()) {
+      prepare_content();
+      pre_line_empty_ = true;
+      pre_column_ = pre_run_ = 0;
+    }
+    if (!wrappers_written_) open_wrappers();
+    if (c == ' ' || c == '\t' || c == '\f') {
+      std::size_t spaces = c == '\t' ? tab_width - pre_column_ % tab_width : 1;
+      if (pre_line_empty_) out_.write("\\mbox{}");
+      for (std::size_t i = 0; i < spaces; ++i) out_.write("\\ ");
+      pre_column_ += spaces;
+      pre_run_ = 0;
+      pre_line_empty_ = false;
+      escape_.ligature_start = 0;
+      ++at;
+      continue;
+    }
+    if (pre_run_ > 0 && pre_run_ % pre_break_interval == 0) {
+      out_.write("\\allowbreak{}");
+      escape_.ligature_start = 0;
+    }
+    at = write_escaped_character(out_, piece, at, escape_);
+    ++pre_column_;
+    ++pre_run_;
+    pre_line_empty_ = false;
+  }
+}
+
+void body_writer::open_wrappers() {
+  for (const wrapper& w : wrappers_) out_.write(w.open);
+  wrappers_written_ = !wrappers_.empty();
+  if (wrappers_written_) escape_.ligature_start = 0;
+}
+
+void body_writer::close_wrappers() {
+  if (!wrappers_written_) return;
+  for (std::size_t i = 0; i < wrappers_.size(); ++i) out_.put('}');
+  wrappers_written_ = false;
+  escape_.ligature_start = 0;
+}
+
+void body_writer::write_alt_text(std::string_view alt) {
+  std::string collapsed;
+  bool space = false;
+  for (char c : alt) {
+    if (is_html_space(c)) {
+      space = !collapsed.empty();
+      continue;
+    }
+    if (space) collapsed += ' ';
+    space = false;
+    collapsed += c;
+  }
+  if (collapsed.empty()) return;
+  prepare_content();
+  out_.put('[');
+  write_escaped(out_, collapsed, escape_);
+  out_.put(']');
+}
+
+void body_writer::write_image(node_id img) {
+  close_wrappers();
+  auto src = doc_.attribute(img, "src");
+  std::optional<std::string> path;
+  if (src && options_.images && !restricted()) path = options_.images(*src);
+  if (!path) {
+    write_alt_text(doc_.attribute(img, "alt").value_or(""));
+    return;
+  }
+  prepare_content();
+  out_.write("\\twimage{");
+  out_.write(*path);
+  out_.put('}');
+  escape_.ligature_start = 0;
+}
+
+void body_writer::write_line_break() {
+  close_wrappers();
+  if (restricted()) {
+    request_space();
+    return;
+  }
+  if (pre_depth_ > 0) {
+    ++pre_newlines_;
+    return;
+  }
+  pending_space_ = false;
+  prepare_content();
+  out_.write("\\mbox{}\\newline\n");
+  drop_space_ = true;
+  escape_.ligature_start = 0;
+}
+
+void body_writer::write_rule() {
+  close_wrappers();
+  if (restricted()) {
+    request_space();
+    return;
+  }
+  request_paragraph();
+  pending_space_ = false;
+  prepare_content();
+  out_.write("\\noindent\\rule{\\linewidth}{0.4pt}");
+  request_paragraph();
+}
+
+void body_writer::note_target(node_id element) {
+  if (linked_.empty() || doc_[element].count == 0) return;
+  auto id = doc_.attribute(element, "id");
+  if (!id && doc_[element].name == tag::a) id = doc_.attribute(element, "name");
+  if (!id || linked_.count(*id) == 0 || !targets_written_.insert(*id).second) {
+    return;
+  }
+  pending_targets_.push_back(target_name(*id));
+}
+
+// --- Elements ---
+
+void body_writer::enter_heading(node_id n) {
+  bool sectioning = !restricted() && cells_ == 0 && current_list() == npos &&
+                    list_environments_ == 0 && pre_depth_ == 0;
+  if (restricted()) {
+    request_space();
+    push(n, frame_kind::plain, role::heading);
+    return;
+  }
+  request_paragraph();
+  if (!sectioning) {
+    push(n, frame_kind::heading, role::block, "{\\bfseries ", "}");
+    return;
+  }
+  static constexpr std::string_view commands[] = {
+      "section",   "subsection",   "subsubsection",
+      "paragraph", "subparagraph", "subparagraph"};
+  int level = std::clamp(heading_level(doc_[n].name), 1, 6);
+  std::string open = "\\";
+  open += commands[level - 1];
+  if (!options_.numbered_headings) open += '*';
+  open += '{';
+  push(n, frame_kind::heading, role::heading, std::move(open), "}\n");
+  frames_.back().restricts = true;
+  ++restricted_;
+}
+
+void body_writer::enter_list(node_id n, role r) {
+  request_paragraph();
+  if (restricted()) {
+    push(n, frame_kind::plain, r);
+    return;
+  }
+  bool ordered = r == role::ordered_list;
+  bool unordered = r == role::unordered_list;
+  bool room = list_environments_ < max_list_environments &&
+              (!ordered || enumerate_depth_ < max_enumerate_depth) &&
+              (!unordered || itemize_depth_ < max_itemize_depth);
+  if (!room) {
+    push(n, frame_kind::block, r);  // its items join the enclosing list
+    return;
+  }
+  std::string open, close;
+  if (ordered) {
+    static constexpr std::string_view counters[] = {"enumi", "enumii",
+                                                    "enumiii", "enumiv"};
+    open = "\\begin{enumerate}";
+    auto start =
+        parse_integer(doc_.attribute(n, "start").value_or(""), 1000000000L);
+    if (start && *start != 1) {
+      open += "\\setcounter{";
+      open += counters[enumerate_depth_];
+      open += "}{";
+      open += decimal(*start - 1);
+      open += '}';
+    }
+    open += '\n';
+    close = "\n\\end{enumerate}\n";
+  } else if (unordered) {
+    open = "\\begin{itemize}\n";
+    close = "\n\\end{itemize}\n";
+  } else {
+    open = "\\begin{description}\n";
+    close = "\n\\end{description}\n";
+  }
+  push(n, frame_kind::environment, r, std::move(open), std::move(close));
+  frame& f = frames_.back();
+  f.list = frames_.size() - 1;
+  f.counts_environment = true;
+  f.counts_enumerate = ordered;
+  f.counts_itemize = unordered;
+  ++list_environments_;
+  if (ordered) ++enumerate_depth_;
+  if (unordered) ++itemize_depth_;
+}
+
+void body_writer::enter_list_item(node_id n, role r) {
+  if (restricted()) {
+    request_space();
+    push(n, frame_kind::plain, r);
+    return;
+  }
+  std::size_t list = current_list();
+  if (r == role::definition_description) {
+    request_paragraph();
+    push(n, frame_kind::block, r);
+    return;
+  }
+  if (list == npos) {  // an item outside any list: a paragraph of its own
+    request_paragraph();
+    push(n, frame_kind::block, r,
+         r == role::list_item ? "\\textbullet~" : "{\\bfseries ",
+         r == role::list_item ? "" : "}");
+    frames_.back().kind = frame_kind::item;
+    return;
+  }
+  request_paragraph();
+  if (r == role::definition_term) {
+    push(n, frame_kind::item, r, "\\item[] {\\bfseries ", "}");
+  } else {
+    push(n, frame_kind::item, r, "\\item ");
+  }
+}
+
+void body_writer::enter_preformatted(node_id n) {
+  if (restricted() || pre_depth_ > 0) {
+    enter_inline_group(n, role::monospace, "{\\ttfamily ");
+    return;
+  }
+  request_paragraph();
+  push(n, frame_kind::environment, role::preformatted, "\\begin{twpre}",
+       "\\end{twpre}\n");
+  ++pre_depth_;
+  pre_newlines_ = 0;
+  pre_line_empty_ = true;
+  pre_column_ = pre_run_ = 0;
+}
+
+void body_writer::enter_link(node_id n) {
+  auto href = doc_.attribute(n, "href");
+  std::string_view target = href.value_or("");
+  while (!target.empty() && is_html_space(target.front())) {
+    target.remove_prefix(1);
+  }
+  while (!target.empty() && is_html_space(target.back())) {
+    target.remove_suffix(1);
+  }
+  bool scripted =
+      target.size() >= 11 &&
+      std::equal(target.begin(), target.begin() + 11,
+                 "javascript:", [](char a, char b) { return (a | 0x20) == b; });
+  if (target.empty() || scripted || in_link_) {
+    push(n, frame_kind::plain, role::plain);
+    return;
+  }
+  std::string open;
+  if (target.front() == '#') {
+    if (linked_.count(target.substr(1)) == 0) {
+      push(n, frame_kind::plain, role::plain);
+      return;
+    }
+    open = "\\hyperlink{" + target_name(target.substr(1)) + "}{";
+  } else {
+    open = "\\href{" + escape_url(target) + "}{";
+  }
+  enter_wrapper(n, std::move(open), false);
+  frames_.back().element_role = role::link;
+  if (frames_.back().pushed_wrapper) in_link_ = true;
+}
+
+void body_writer::enter_wrapper(node_id n, std::string open, bool underline) {
+  close_wrappers();
+  push(n, frame_kind::wrapper, role::plain);
+  if (open.empty() || wrappers_.size() >= max_wrappers) return;
+  for (const wrapper& w : wrappers_) {
+    if (w.open == open) return;  // the same style twice adds nothing
+  }
+  wrappers_.push_back(wrapper{std::move(open), underline});
+  frames_.back().pushed_wrapper = true;
+}
+
+void body_writer::enter_inline_group(node_id n, role r, std::string open) {
+  if (inline_groups_ >= max_inline_groups) {
+    push(n, frame_kind::plain, r);
+    return;
+  }
+  push(n, frame_kind::inline_group, r, std::move(open), "}");
+  frames_.back().counts_group = true;
+  ++inline_groups_;
+}
+
+void body_writer::enter_table(node_id n) {
+  bool flat = restricted() || pre_depth_ > 0 || cells_ > 0;
+  table_plan plan;
+  if (!flat) {
+    plan = plan_table(doc_, n);
+    flat = plan.rows.empty();
+  }
+  request_paragraph();
+  if (flat) {
+    push(n, frame_kind::flat_table, role::table);
+    frames_.back().table = frames_.size() - 1;
+    return;
+  }
+  std::string open = "\\begin{longtable}{";
+  for (double w : plan.widths) {
+    open += ">{\\raggedright\\arraybackslash}";
+    open += width_of(w);
+  }
+  open += "}\n";
+  push(n, frame_kind::table, role::table, std::move(open),
+       "\\end{longtable}\n");
+  frames_.back().table = frames_.size() - 1;
+  frames_.back().list = npos;
+  tables_[n].plan = std::move(plan);
+}
+
+void body_writer::enter_row(node_id n) {
+  table_state* t = planned_table();
+  if (t == nullptr) {
+    request_paragraph();
+    push(n, frame_kind::block, role::table_row);
+    return;
+  }
+  t->row =
+      t->next_row < t->plan.rows.size() ? &t->plan.rows[t->next_row] : nullptr;
+  ++t->next_row;
+  t->column = 0;
+  t->next_cell = 0;
+  t->multicolumn_open = false;
+  push(n, frame_kind::row, role::table_row);
+  frames_.back().opened = true;
+}
+
+void body_writer::close_open_multicolumn(table_state& t) {
+  if (t.multicolumn_open) out_.put('}');
+  t.multicolumn_open = false;
+}
+
+void body_writer::leave_row() {
+  table_state* t = planned_table();
+  if (t == nullptr) return;
+  open_pending_frames();
+  close_open_multicolumn(*t);
+  for (; t->column + 1 < t->plan.columns; ++t->column) out_.put('&');
+  out_.write("\\tabularnewline\n");
+  if (t->next_row == t->plan.header_rows && t->plan.header_rows > 0) {
+    out_.write("\\hline\n\\endhead\n");
+  }
+  pending_paragraph_ = pending_space_ = false;
+  at_block_start_ = drop_space_ = true;
+  pending_targets_.clear();
+}
+
+void body_writer::enter_cell(node_id n) {
+  table_state* t = planned_table();
+  bool in_row = t != nullptr && !frames_.empty() &&
+                frames_.back().kind == frame_kind::row && t->row != nullptr &&
+                t->next_cell < t->row->cells.size();
+  if (!in_row) {
+    request_space();
+    push(n, frame_kind::plain, role::table_cell);
+    return;
+  }
+  const cell_place& place = t->row->cells[t->next_cell++];
+  close_wrappers();
+  open_pending_frames();
+  if (place.continues_previous) {
+    out_.write("\\newline ");
+  } else {
+    close_open_multicolumn(*t);
+    for (; t->column < place.column; ++t->column) out_.put('&');
+    t->column = place.column + place.span - 1;
+    if (place.span > 1) {
+      double width = 0;
+      for (std::uint32_t c = place.column; c < place.column + place.span; ++c) {
+        width += t->plan.widths[c];
+      }
+      out_.write("\\multicolumn{");
+      out_.write(decimal(place.span));
+      out_.write("}{>{\\raggedright\\arraybackslash}");
+      out_.write(width_of(width));
+      out_.write("}{");
+      t->multicolumn_open = true;
+    }
+    if (t->row->header) out_.write("\\bfseries ");
+  }
+  push(n, frame_kind::cell, role::table_cell);
+  frames_.back().opened = true;
+  frames_.back().list = npos;
+  ++cells_;
+  first_unopened_ = frames_.size();
+  pending_paragraph_ = pending_space_ = false;
+  at_block_start_ = drop_space_ = true;
+  escape_.ligature_start = 0;
+}
+
+void body_writer::enter_caption(node_id n) {
+  table_state* t = planned_table();
+  if (t == nullptr || frames_.back().kind != frame_kind::table) {
+    request_paragraph();
+    push(n, frame_kind::block, role::table_caption);
+    return;
+  }
+  close_wrappers();
+  open_pending_frames();
+  std::string open =
+      "\\multicolumn{" + decimal(static_cast<long>(t->plan.columns)) +
+      "}{>{\\centering\\arraybackslash}" + width_of(1.0) + "}{\\itshape ";
+  out_.write(open);
+  push(n, frame_kind::caption, role::table_caption, {}, "}\\tabularnewline\n");
+  frames_.back().opened = true;
+  frames_.back().list = npos;
+  ++cells_;
+  first_unopened_ = frames_.size();
+  pending_paragraph_ = pending_space_ = false;
+  at_block_start_ = drop_space_ = true;
+}
+
+void collapse_into(std::string& out, std::string_view text, bool& space) {
+  for (char c : text) {
+    if (is_html_space(c)) {
+      space = !out.empty();
+      continue;
+    }
+    if (space) out += ' ';
+    space = false;
+    out += c;
+  }
+}
+
+}  // namespace
+
+writer_report write_body(const document& doc, byte_sink& out,
+                         const writer_options& options) {
+  body_writer writer(doc, out, options);
+  writer.write();
+  return writer_report{writer.untypeset()};
+}
+
+page_metadata read_metadata(const document& doc) {
+  page_metadata meta;
+  bool title_found = false, author_found = false;
+  for (node_id n = 0; n < doc.size() && !(title_found && author_found); ++n) {
+    const node& e = doc[n];
+    if (e.kind != node_kind::element ||
+        e.space != html5::element_namespace::html) {
+      continue;
+    }
+    if (e.name == tag::title && !title_found) {
+      title_found = true;
+      bool space = false;
+      for (node_id c = e.first_child; c != no_node; c = doc[c].next_sibling) {
+        if (doc[c].kind != node_kind::text) continue;
+        doc.for_each_text_piece(c, [&](std::string_view piece) {
+          collapse_into(meta.title, piece, space);
+        });
+      }
+    } else if (e.name == tag::meta && !author_found) {
+      auto name = doc.attribute(n, "name");
+      auto content = doc.attribute(n, "content");
+      if (!name || !content || name->size() != 6) continue;
+      bool is_author =
+          std::equal(name->begin(), name->end(), "author",
+                     [](char a, char b) { return (a | 0x20) == b; });
+      if (!is_author) continue;
+      author_found = true;
+      bool space = false;
+      collapse_into(meta.author, *content, space);
+    }
+  }
+  return meta;
+}
+
+}  // namespace tagweave::latex2e
