@@ -126,18 +126,33 @@ std::string width_of(double fraction) {
   return buffer;
 }
 
-/// The ids that some link of the page points at ("#id"): only those get a
-/// \hypertarget.
+/// An element's id as a link target: its id, or an a element's name.
+std::optional<std::string_view> target_id(const document& doc, node_id n) {
+  if (doc[n].kind != node_kind::element || doc[n].count == 0) {
+    return std::nullopt;
+  }
+  auto id = doc.attribute(n, "id");
+  if (!id && doc[n].name == tag::a) id = doc.attribute(n, "name");
+  return id;
+}
+
+/// The ids that some link of the page points at ("#id") and some element
+/// has: only those get a \hypertarget, and only links to them jump.
 std::unordered_set<std::string_view> linked_ids(const document& doc) {
-  std::unordered_set<std::string_view> ids;
+  std::unordered_set<std::string_view> wanted, found;
   for (node_id n = 0; n < doc.size(); ++n) {
     if (doc[n].kind != node_kind::element || doc[n].name != tag::a) continue;
     auto href = doc.attribute(n, "href");
     if (href && href->size() > 1 && href->front() == '#') {
-      ids.insert(href->substr(1));
+      wanted.insert(href->substr(1));
     }
   }
-  return ids;
+  if (wanted.empty()) return found;
+  for (node_id n = 0; n < doc.size(); ++n) {
+    auto id = target_id(doc, n);
+    if (id && wanted.count(*id) != 0) found.insert(*id);
+  }
+  return found;
 }
 
 class body_writer {
@@ -386,7 +401,7 @@ void body_writer::leave() {
     pre_newlines_ = 0;
   }
   if (f.opened && !f.close.empty()) {
-    if (block_like(f.kind)) pending_space_ = false;
+    if (block_like(f.kind) && !restricted()) pending_space_ = false;
     out_.write(f.close);
     escape_.ligature_start = 0;
   }
@@ -399,7 +414,8 @@ void body_writer::leave() {
   if (f.counts_enumerate) --enumerate_depth_;
   if (f.counts_environment) --list_environments_;
   if (f.kind == frame_kind::table) tables_.erase(f.node);
-  bool was_opened_heading = f.kind == frame_kind::heading && f.opened;
+  bool was_opened_heading = f.kind == frame_kind::heading &&
+                            f.element_role == role::heading && f.opened;
   frames_.pop_back();
   first_unopened_ = std::min(first_unopened_, frames_.size());
   if (was_block) request_paragraph();
@@ -438,6 +454,7 @@ void body_writer::write_paragraph_break() {
   if (pending_paragraph_ && !at_block_start_) {
     out_.write("\n\n");
     at_block_start_ = drop_space_ = true;
+    escape_.ligature_start = 0;
   }
   pending_paragraph_ = false;
 }
@@ -459,10 +476,11 @@ void body_writer::open_frame(std::size_t i) {
   }
   if (block_like(f.kind)) {
     write_paragraph_break();
-    pending_space_ = false;
+    if (!restricted()) pending_space_ = false;
   } else if (pending_space_ && !f.open.empty()) {
     if (!drop_space_) out_.put(' ');
     pending_space_ = false;
+    escape_.ligature_start = 0;
   }
   f.opened = true;
   if (f.open.empty()) return;
@@ -499,7 +517,10 @@ void body_writer::prepare_content() {
     pending_targets_.clear();
   }
   ensure_item_in(current_list());
-  if (pending_space_ && !drop_space_) out_.put(' ');
+  if (pending_space_ && !drop_space_) {
+    out_.put(' ');
+    escape_.ligature_start = 0;
+  }
   pending_space_ = false;
   at_block_start_ = drop_space_ = false;
 }
@@ -671,9 +692,8 @@ void body_writer::write_rule() {
 }
 
 void body_writer::note_target(node_id element) {
-  if (linked_.empty() || doc_[element].count == 0) return;
-  auto id = doc_.attribute(element, "id");
-  if (!id && doc_[element].name == tag::a) id = doc_.attribute(element, "name");
+  if (linked_.empty()) return;
+  auto id = target_id(doc_, element);
   if (!id || linked_.count(*id) == 0 || !targets_written_.insert(*id).second) {
     return;
   }

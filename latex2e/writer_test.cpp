@@ -1,0 +1,249 @@
+// The LaTeX2e writer, element by element: the body each small page gives,
+// exactly. Whether the output compiles is pdflatex's to say (the random
+// documents' test and the pdflatex test of the example page); here each
+// row pins one rule that a regression would break.
+#include "latex2e/writer.h"
+
+#include "html5/parse.h"
+#include "latex2e/table_plan.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace tagweave::latex2e {
+namespace {
+
+std::string body_of(std::string html, writer_options options = {}) {
+  html5::document doc = html5::parse_document(std::move(html));
+  std::string latex;
+  byte_sink out(latex);
+  write_body(doc, out, options);
+  return latex;
+}
+
+struct body_case {
+  const char* what;
+  const char* html;
+  const char* body;
+};
+
+void expect_bodies(const std::vector<body_case>& cases,
+                   const writer_options& options = {}) {
+  for (const body_case& c : cases) {
+    EXPECT_EQ(body_of(c.html, options), c.body) << c.what << "\n" << c.html;
+  }
+}
+
+TEST(Html5Writer, TextIsCollapsedAndEscaped) {
+  expect_bodies({
+      {"spaces, tabs and line breaks are one space; none at the ends",
+       " \n a \t\n b \n", "a b"},
+      {"the space between two inline elements stays", "<a>x</a>\n<a>y</a>",
+       "x y"},
+      {"a space inside a style goes before it", "a<b> b</b>",
+       "a {\\bfseries b}"},
+      {"every LaTeX special", "\\ { } $ & # ^ _ ~ % < > \" ' `",
+       "\\textbackslash{} \\{ \\} \\$ \\& \\# \\textasciicircum{} \\_ "
+       "\\textasciitilde{} \\% \\textless{} \\textgreater{} "
+       "\\textquotedbl{} \\textquotesingle{} \\textasciigrave{}"},
+      {"no ligature joins characters the page kept apart", "a--b ,,c",
+       "a-{}-b ,{},c"},
+      {"a hyphen after a space or a paragraph break needs no brace",
+       "<p>- -</p><p>-", "- -\n\n-"},
+      {"a no-break space ties", "a&nbsp;b", "a~b"},
+      {"control characters are dropped", "a\x01\x7F b", "a b"},
+      {"a character no font has is a placeholder", "\xF0\x9F\x98\x80",
+       "\\twmissing{1F600}"},
+  });
+}
+
+TEST(Html5Writer, EmptyElementsWriteNothing) {
+  expect_bodies({
+      {"empty styles, lists, paragraphs and headings",
+       "<b></b><ul></ul><ol> </ol><p> </p><h1></h1><table></table>x", "x"},
+      {"hidden elements and their text",
+       "<div hidden>a</div><script>b</script><style>c</style>"
+       "<template>d</template><button>e</button><select><option>f</select>"
+       "<noscript>g</noscript>x",
+       "x"},
+  });
+}
+
+TEST(Html5Writer, Blocks) {
+  expect_bodies({
+      {"paragraphs are separated by one blank line",
+       "<p>a</p><div><p>b</p></div>", "a\n\nb"},
+      {"br breaks a line wherever it falls", "<br>a<br><br>b",
+       "\\mbox{}\\newline\na\\mbox{}\\newline\n"
+       "\\mbox{}\\newline\nb"},
+      {"hr is a rule in a paragraph of its own", "a<hr>b",
+       "a\n\n\\noindent\\rule{\\linewidth}{0.4pt}\n\nb"},
+      {"blockquote is a quote", "<blockquote>q</blockquote>",
+       "\\begin{quote}\nq\n\\end{quote}\n"},
+  });
+}
+
+TEST(Html5Writer, Headings) {
+  expect_bodies({
+      {"h1 to h6 are starred sections", "<h1>a</h1><h3>b</h3><h6>c</h6>",
+       "\\section*{a}\n\\subsubsection*{b}\n\\subparagraph*{c}\n"},
+      {"a heading's argument holds no line break", "<h2>a<br>b<p>c</p></h2>",
+       "\\subsection*{a b c}\n"},
+      {"in a list, a bold paragraph instead", "<ul><li><h2>h</h2>t</ul>",
+       "\\begin{itemize}\n\\item {\\bfseries h}\n\nt\n\\end{itemize}\n"},
+  });
+  writer_options numbered;
+  numbered.numbered_headings = true;
+  expect_bodies({{"-n numbers them", "<h2>a</h2>", "\\subsection{a}\n"}},
+                numbered);
+}
+
+TEST(Html5Writer, Lists) {
+  expect_bodies({
+      {"text before the first item gets an item of its own", "<ul>t<li>a</ul>",
+       "\\begin{itemize}\n\\item[] t\n\n\\item a\n\\end{itemize}\n"},
+      {"ol honours start", "<ol start=-3><li>a</ol>",
+       "\\begin{enumerate}\\setcounter{enumi}{-4}\n\\item a\n"
+       "\\end{enumerate}\n"},
+      {"dl is a description list", "<dl><dt>t<dd>d</dl>",
+       "\\begin{description}\n\\item[] {\\bfseries t}\n\nd\n"
+       "\\end{description}\n"},
+      {"an item outside any list is a bulleted paragraph", "<li>a</li>",
+       "\\textbullet~a"},
+  });
+}
+
+TEST(Html5Writer, ListsDeeperThanLatexAllowsAreFlattened) {
+  std::string html;
+  for (int i = 0; i < 8; ++i) html += "<ul><li>" + std::to_string(i);
+  std::string body = body_of(html);
+  std::size_t begun = 0;
+  for (std::size_t at = 0;
+       (at = body.find("\\begin{itemize}", at)) != std::string::npos; ++at) {
+    ++begun;
+  }
+  EXPECT_EQ(begun, 4u) << body;
+  EXPECT_NE(body.find("\\item 7"), std::string::npos) << body;
+}
+
+TEST(Html5Writer, Preformatted) {
+  expect_bodies({
+      {"spaces, tabs and lines kept; the last line break dropped",
+       "<pre>a  b\n\tc\n\n</pre>",
+       "\\begin{twpre}a\\ \\ b\\newline\n\\mbox{}\\ \\ \\ \\ \\ \\ \\ \\ "
+       "c\\end{twpre}\n"},
+      {"a long line may break every few characters", "<pre>abcdefghijk</pre>",
+       "\\begin{twpre}abcdefgh\\allowbreak{}ijk\\end{twpre}\n"},
+      {"markup inside keeps its text", "<pre><span>a</span> <b>b</b></pre>",
+       "\\begin{twpre}a\\ {\\bfseries b}\\end{twpre}\n"},
+  });
+}
+
+TEST(Html5Writer, InlineStyles) {
+  expect_bodies({
+      {"each style", "<b>b</b><i>i</i><code>c</code><small>s</small>",
+       "{\\bfseries b}{\\itshape i}{\\ttfamily c}{\\small s}"},
+      {"underline word by word, so lines can break", "<u>a b</u>",
+       "\\underline{a} \\underline{b}"},
+      {"sub and sup", "x<sub>2</sub>y<sup>3</sup>",
+       "x\\textsubscript{2}y\\textsuperscript{3}"},
+      {"q quotes", "<q>a</q>", "\\textquotedblleft{}a\\textquotedblright{}"},
+  });
+}
+
+TEST(Html5Writer, InlineNestingIsCappedBelowTexGroupingLimit) {
+  std::string html;
+  for (int i = 0; i < 1000; ++i) html += "<b><i>";
+  html += "x";
+  std::string body = body_of(html);
+  std::size_t depth = 0, deepest = 0;
+  for (char c : body) {
+    if (c == '{') deepest = std::max(deepest, ++depth);
+    if (c == '}') --depth;
+  }
+  EXPECT_EQ(depth, 0u);
+  EXPECT_LT(deepest, 255u);
+  EXPECT_NE(body.find('x'), std::string::npos);
+}
+
+TEST(Html5Writer, Links) {
+  expect_bodies({
+      {"URL characters TeX reads specially",
+       "<a href='http://h/a_b?x=1&amp;y=%41#f'>t</a>",
+       "\\href{http://h/a\\_b?x=1\\&y=\\%41\\#f}{t}"},
+      {"characters a URL may not hold are percent-encoded",
+       "<a href='http://h/a b{c}\\~^\xC3\xA9'>t</a>",
+       "\\href{http://h/a\\%20b\\%7Bc\\%7D\\%5C\\%7E\\%5E\\%C3\\%A9}{t}"},
+      {"in-page links jump to their target",
+       "<a href='#s 1'>go</a><p id='s 1'>here",
+       "\\hyperlink{tw.732031}{go}\n\n\\hypertarget{tw.732031}{}here"},
+      {"a link to no target, javascript: and no href are text",
+       "<a href='#none'>a</a> <a href='javascript:x()'>b</a> <a>c</a>",
+       "a b c"},
+      {"a link around blocks links each piece of text",
+       "<a href='u'><p>a</p><p>b</p></a>", "\\href{u}{a}\n\n\\href{u}{b}"},
+  });
+}
+
+TEST(Html5Writer, Images) {
+  writer_options options;
+  options.images = [](std::string_view src) -> std::optional<std::string> {
+    if (src == "ok.png") return std::string("ok.png");
+    return std::nullopt;
+  };
+  expect_bodies(
+      {
+          {"an includable image", "<img src=ok.png alt=x>",
+           "\\twimage{ok.png}"},
+          {"any other is its alt text in brackets",
+           "<img src=no.gif alt=' a  b '>", "[a b]"},
+          {"no alt text, nothing", "<img src=no.gif>x", "x"},
+          {"in a heading, the alt text", "<h1><img src=ok.png alt=t></h1>",
+           "\\section*{[t]}\n"},
+      },
+      options);
+}
+
+TEST(Html5Writer, Tables) {
+  expect_bodies({
+      {"header rows repeat, colspan is a multicolumn, rowspan an empty "
+       "cell below",
+       "<table><tr><th>h<th>i<tr><td colspan=2>a<tr><td rowspan=2>b<td>c"
+       "<tr><td>d</table>",
+       "\\begin{longtable}{>{\\raggedright\\arraybackslash}p{\\dimexpr "
+       "0.5000\\linewidth-2\\tabcolsep\\relax}>{\\raggedright\\arraybackslash}"
+       "p{\\dimexpr 0.5000\\linewidth-2\\tabcolsep\\relax}}\n"
+       "\\bfseries h&\\bfseries i\\tabularnewline\n\\hline\n\\endhead\n"
+       "\\multicolumn{2}{>{\\raggedright\\arraybackslash}p{\\dimexpr "
+       "1.0000\\linewidth-2\\tabcolsep\\relax}}{a}\\tabularnewline\n"
+       "b&c\\tabularnewline\n&d\\tabularnewline\n\\end{longtable}\n"},
+      {"a table in a cell is text in the cell",
+       "<table><tr><td><table><tr><td>a<td>b</table></table>",
+       "\\begin{longtable}{>{\\raggedright\\arraybackslash}p{\\dimexpr "
+       "1.0000\\linewidth-2\\tabcolsep\\relax}}\na b\\tabularnewline\n"
+       "\\end{longtable}\n"},
+  });
+}
+
+TEST(Html5Writer, TablePlanCapsColumns) {
+  std::string html = "<table><tr>";
+  for (int i = 0; i < 100; ++i) html += "<td>" + std::to_string(i);
+  html += "</table>";
+  std::string body = body_of(html);
+  std::size_t ampersands = 0;
+  for (char c : body) ampersands += c == '&';
+  EXPECT_EQ(ampersands, max_table_columns - 1) << body;
+  EXPECT_NE(body.find("\\newline 99"), std::string::npos);
+}
+
+TEST(Html5Writer, PageMetadata) {
+  html5::document doc = html5::parse_document(
+      "<title> A\n  title </title><meta name=AUTHOR content=' Ann  B '>");
+  page_metadata meta = read_metadata(doc);
+  EXPECT_EQ(meta.title, "A title");
+  EXPECT_EQ(meta.author, "Ann B");
+}
+
+}  // namespace
+}  // namespace tagweave::latex2e
