@@ -193,7 +193,7 @@ int run(int argc, char* argv[]) {
   }
   switch (line.request) {
     case command_line::run_request::help:
-      return write_stdout(usage_text(program_name)) ? 0 : 1;
+      return write_stdout(help_text(program_name)) ? 0 : 1;
     case command_line::run_request::version:
       return write_stdout("tagweave " + std::string(version()) + "\n") ? 0 : 1;
     case command_line::run_request::convert: break;

@@ -91,4 +91,13 @@ std::string usage_text(std::string_view program_name) {
   return text;
 }
 
+std::string help_text(std::string_view program_name) {
+  return usage_text(program_name) +
+         "\tlong options: --numbered --title=string --author=string\n"
+         "\t\t--page-break --contents --header=string --footer=string\n"
+         "\t\t--style=string --stdout --help --version\n"
+         "\t\t--html5 (read today's HTML, write LaTeX2e for pdflatex)\n"
+         "\t\t--encoding=label (with --html5: the input's encoding)\n";
+}
+
 }  // namespace tagweave

@@ -35,4 +35,7 @@ command_line read_command_line(int argc, char* argv[]);
 /// The usage text, with `program_name` in its place.
 std::string usage_text(std::string_view program_name);
 
+/// What --help prints: the usage text, then the long options.
+std::string help_text(std::string_view program_name);
+
 }  // namespace tagweave

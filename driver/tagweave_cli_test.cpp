@@ -3,6 +3,7 @@
 // standard output, standard error and the exit status byte for byte.
 #include "testing/run_program.h"
 #include "testing/test_text.h"
+#include "testing/tiny_png.h"
 
 #include <gtest/gtest.h>
 
@@ -44,6 +45,14 @@ const std::string usage =
     "\t\t-o (specify LaTeX \\documentstyle options\n"
     "\t\t-s (write to stdout)\n"
     "\tIf file is - then input is taken from stdin and written to stdout.\n";
+
+const std::string help =
+    usage +
+    "\tlong options: --numbered --title=string --author=string\n"
+    "\t\t--page-break --contents --header=string --footer=string\n"
+    "\t\t--style=string --stdout --help --version\n"
+    "\t\t--html5 (read today's HTML, write LaTeX2e for pdflatex)\n"
+    "\t\t--encoding=label (with --html5: the input's encoding)\n";
 
 using testing::banner;
 using testing::default_document;
@@ -298,10 +307,10 @@ TEST(TagweaveCommandLine, UnusableCommandLinesPrintUsageAndTouchNoFile) {
 
 TEST(TagweaveCommandLine, HelpAndVersionGoToStandardOutput) {
   run_cases({
-      {.name = "--help", .args = {"--help"}, .out = usage},
+      {.name = "--help", .args = {"--help"}, .out = help},
       {.name = "--help with more words",
        .args = {"--help", "page.html"},
-       .out = usage},
+       .out = help},
       {.name = "--version",
        .args = {"--version"},
        .out = "tagweave " + std::string(version()) + "\n"},
@@ -314,7 +323,7 @@ TEST(TagweaveCommandLine, LongOptions) {
       {.name = "--help among other options",
        .args = {"-n", "--title=T", "--help", "page.html"},
        .setup = page,
-       .out = usage},
+       .out = help},
       {.name = "--version after an option",
        .args = {"-s", "--version"},
        .out = "tagweave " + std::string(version()) + "\n"},
@@ -832,6 +841,87 @@ TEST(TagweaveCommandLine, EachDocumentStartsInTheNormalRenderState) {
        .out = default_document("\\begin{verbatim}raw_text\n") +
               default_document("a\\_b\n")},
   });
+}
+
+}  // namespace
+}  // namespace tagweave
+
+namespace tagweave {
+namespace {
+
+/// What the library writes for `bytes` in html5 mode, images looked up in
+/// `folder`: the command line must write the same.
+std::string html5_document(std::string_view bytes, std::string folder = ".",
+                           std::optional<std::string> encoding = {}) {
+  document_options options;
+  options.mode = reading_mode::html5;
+  options.image_folder = std::move(folder);
+  options.encoding = std::move(encoding);
+  std::string latex;
+  convert(bytes, options, latex);
+  return latex;
+}
+
+TEST(TagweaveCommandLine, Html5Mode) {
+  const std::string page = "<title>T</title><p>caf\xC3\xA9 &amp; more";
+  const std::string latin1 = "<p>caf\xE9";
+  run_cases({
+      {.name = "--html5 writes the .tex beside the page",
+       .args = {"--html5", "page.html"},
+       .setup = {file("page.html", page)},
+       .created = {file("page.tex", html5_document(page))}},
+      {.name = "standard input to standard output",
+       .args = {"--html5", "-"},
+       .input = page,
+       .out = html5_document(page)},
+      {.name = "--encoding overrides what the page declares",
+       .args = {"--html5", "--encoding=latin1", "page.html"},
+       .setup = {file("page.html", "<meta charset=utf-8>" + latin1)},
+       .created = {file("page.tex",
+                        html5_document("<meta charset=utf-8>" + latin1, ".",
+                                       "latin1"))}},
+      {.name = "an unknown --encoding label converts nothing",
+       .args = {"--html5", "--encoding=bogus", "page.html"},
+       .setup = {file("page.html", page)},
+       .err = "unknown encoding bogus.\n",
+       .status = 1},
+      {.name = "an encoding tagweave cannot decode is read as UTF-8, said once",
+       .args = {"--html5", "page.html"},
+       .setup = {file("page.html", "<meta charset=shift_jis>" + page)},
+       .err = "encoding Shift_JIS is not supported: read as UTF-8.\n",
+       .created = {file("page.tex",
+                        html5_document("<meta charset=shift_jis>" + page))}},
+      {.name = "characters no font has are counted in one line, status 0",
+       .args = {"--html5", "page.html"},
+       .setup = {file("page.html", "\xF0\x9F\x98\x80 \xE4\xB8\xAD")},
+       .err = "page.html: 2 characters cannot be typeset with the "
+              "document's fonts and are shown by code point.\n",
+       .created = {file("page.tex",
+                        html5_document("\xF0\x9F\x98\x80 \xE4\xB8\xAD"))}},
+  });
+}
+
+TEST(TagweaveCommandLine, Html5ImagesAreLookedUpBesideThePage) {
+  temp_dir dir;
+  fs::create_directories(dir.path() / "docs" / "img");
+  dir.write("docs/img/ok.png", testing::tiny_png());
+  dir.write("docs/img/broken.png", "\x89PNG\r\n\x1a\nnot really");
+  const std::string page =
+      "<img src='img/ok.png' alt=good><img src='img/broken.png' alt=broken>"
+      "<img src='img/none.png' alt=missing><img src='http://h/ok.png' "
+      "alt=remote><img src='img/ok.png?v=2' alt=query>";
+  dir.write("docs/page.html", page);
+  program_run run = testing::run_program({.program = TAGWEAVE_BIN,
+                                          .args = {"--html5", "docs/page.html"},
+                                          .directory = dir.path()});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "");
+  std::string tex = dir.read("docs/page.tex");
+  EXPECT_EQ(tex, html5_document(page, (dir.path() / "docs").string()));
+  EXPECT_NE(tex.find("\\twimage{img/ok.png}[broken][missing][remote]"
+                     "\\twimage{img/ok.png}"),
+            std::string::npos)
+      << tex;
 }
 
 }  // namespace
