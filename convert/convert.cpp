@@ -48,7 +48,7 @@ namespace {
 conversion_status convert_in_mode(std::string_view html, byte_sink& dest,
                                   const document_options& options) {
   if (options.mode == reading_mode::html5) {
-    return convert_html5_document(html, dest, options);
+    return convert_html5_document(std::string(html), dest, options);
   }
   return convert_document(fold_line_ends(html), dest, options);
 }

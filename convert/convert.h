@@ -21,8 +21,7 @@ conversion_status convert_document(std::string_view text, byte_sink& dest,
 
 /// html5 mode: `bytes` is the file as read; it is decoded (sniffing or
 /// options.encoding), parsed by the HTML standard and written as LaTeX2e.
-conversion_status convert_html5_document(std::string_view bytes,
-                                         byte_sink& dest,
+conversion_status convert_html5_document(std::string bytes, byte_sink& dest,
                                          const document_options& options);
 
 }  // namespace tagweave

@@ -26,12 +26,11 @@ std::optional<std::string_view> usable_label(const document_options& options,
 
 }  // namespace
 
-conversion_status convert_html5_document(std::string_view bytes,
-                                         byte_sink& dest,
+conversion_status convert_html5_document(std::string bytes, byte_sink& dest,
                                          const document_options& options) {
   conversion_status status;
-  html5::decoded_input decoded =
-      html5::decode_input(bytes, usable_label(options, status));
+  html5::decoded_input decoded = html5::decode_owned_input(
+      std::move(bytes), usable_label(options, status));
   status.unsupported_encoding = std::move(decoded.unsupported);
   html5::document doc = html5::parse_document(std::move(decoded.text));
 

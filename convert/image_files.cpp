@@ -180,7 +180,7 @@ std::optional<std::string> local_path(std::string_view src) {
 }
 
 /// Whether \includegraphics takes `path` as it is: letters, digits and
-/// . / + - only (no space, brace, backslash or %), and an extension
+/// . / + - _ only (no space, brace, backslash or %), and an extension
 /// pdflatex reads.
 bool plain_image_path(std::string_view path) {
   for (char c : path) {

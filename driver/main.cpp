@@ -62,7 +62,8 @@ class driver {
     std::optional<std::string> text =
         load_whole(STDIN_FILENO, messages::cant_read_stdin);
     if (text) {
-      write_document(*text, "-", STDOUT_FILENO, messages::cant_write_stdout);
+      write_document(std::move(*text), "-", STDOUT_FILENO,
+                     messages::cant_write_stdout);
     }
   }
 
@@ -82,14 +83,15 @@ class driver {
         load_whole(input.fd(), messages::cant_read_file(names.input));
     if (!text) return;
     if (to_stdout_) {
-      write_document(*text, names.input, STDOUT_FILENO,
+      write_document(std::move(*text), names.input, STDOUT_FILENO,
                      messages::cant_write_stdout);
       return;
     }
     opened_file output = open_output(names, input.fd());
     if (!output.is_open()) return;
     std::string write_error = messages::cant_write_file(names.output);
-    if (write_document(*text, names.input, output.fd(), write_error) &&
+    if (write_document(std::move(*text), names.input, output.fd(),
+                       write_error) &&
         !output.close()) {
       fail(write_error);
     }
@@ -135,11 +137,11 @@ class driver {
   /// Converts `text`, read from `input` ("-" for standard input), and
   /// writes the document to `fd`. False when it was not written whole; the
   /// message has been reported then.
-  bool write_document(std::string_view text, std::string_view input, int fd,
+  bool write_document(std::string text, std::string_view input, int fd,
                       std::string_view write_error) {
     byte_sink dest(fd);
     conversion_status status = options_.mode == reading_mode::html5
-                                   ? convert_html5(text, input, dest)
+                                   ? convert_html5(std::move(text), input, dest)
                                    : convert_document(text, dest, options_);
     bool written = dest.flush();
     if (status.unterminated_tag) fail(messages::bad_mark);
@@ -151,11 +153,12 @@ class driver {
   /// --html5: images are looked up beside the input (in the current folder
   /// for standard input); what could not be read or typeset as the page
   /// asked is said, without failing the conversion.
-  conversion_status convert_html5(std::string_view bytes,
-                                  std::string_view input, byte_sink& dest) {
+  conversion_status convert_html5(std::string bytes, std::string_view input,
+                                  byte_sink& dest) {
     document_options options = options_;
     options.image_folder = input == "-" ? "." : folder_of(input);
-    conversion_status status = convert_html5_document(bytes, dest, options);
+    conversion_status status =
+        convert_html5_document(std::move(bytes), dest, options);
     if (!status.unsupported_encoding.empty()) {
       report(messages::unsupported_encoding(status.unsupported_encoding));
     }

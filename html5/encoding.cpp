@@ -89,9 +89,63 @@ sniffed_encoding sniff_encoding(std::string_view bytes, std::size_t window) {
   return {prescan_for_encoding(bytes.substr(0, window)), 0};
 }
 
-decoded_input decode_input(std::string_view bytes,
-                           std::optional<std::string_view> override_label) {
-  decoded_input result;
+namespace {
+
+/// Whether `bytes` are UTF-8 as the Encoding standard's decoder accepts it
+/// without a replacement: no overlong form, surrogate, code point beyond
+/// U+10FFFF or truncated sequence.
+bool is_valid_utf8(std::string_view bytes) {
+  std::size_t i = 0, n = bytes.size();
+  auto at = [&](std::size_t k) { return static_cast<unsigned char>(bytes[k]); };
+  auto continuation = [&](std::size_t k) {
+    return k < n && (at(k) & 0xC0) == 0x80;
+  };
+  while (i < n) {
+    unsigned char c = at(i);
+    if (c < 0x80) {
+      ++i;
+      continue;
+    }
+    if (c >= 0xC2 && c <= 0xDF && continuation(i + 1)) {
+      i += 2;
+    } else if (c >= 0xE0 && c <= 0xEF && continuation(i + 1) &&
+               continuation(i + 2) && !(c == 0xE0 && at(i + 1) < 0xA0) &&
+               !(c == 0xED && at(i + 1) > 0x9F)) {
+      i += 3;
+    } else if (c >= 0xF0 && c <= 0xF4 && continuation(i + 1) &&
+               continuation(i + 2) && continuation(i + 3) &&
+               !(c == 0xF0 && at(i + 1) < 0x90) &&
+               !(c == 0xF4 && at(i + 1) > 0x8F)) {
+      i += 4;
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+/// The input stream's preprocessing in place: CR LF and lone CR become LF.
+void normalize_newlines_in_place(std::string& text) {
+  std::size_t cr = text.find('\r');
+  if (cr == std::string::npos) return;
+  std::size_t out = cr;
+  for (std::size_t in = cr; in < text.size(); ++in) {
+    if (text[in] != '\r') {
+      text[out++] = text[in];
+      continue;
+    }
+    text[out++] = '\n';
+    if (in + 1 < text.size() && text[in + 1] == '\n') ++in;
+  }
+  text.resize(out);
+}
+
+/// Which encoding to decode with: the byte order mark's, the label's or
+/// the prescan's; sets `result.used` and `result.unsupported`, and returns
+/// the length of the byte order mark.
+std::size_t choose_encoding(std::string_view bytes,
+                            std::optional<std::string_view> override_label,
+                            decoded_input& result) {
   sniffed_encoding sniffed = sniff_byte_order_mark(bytes);
   if (sniffed.bom_length == 0) {
     sniffed.found = override_label
@@ -104,7 +158,30 @@ decoded_input decode_input(std::string_view bytes,
     result.unsupported =
         unsupported_name(sniffed.found, override_label.value_or(""));
   }
-  std::string_view body = bytes.substr(sniffed.bom_length);
+  return sniffed.bom_length;
+}
+
+}  // namespace
+
+decoded_input decode_owned_input(
+    std::string bytes, std::optional<std::string_view> override_label) {
+  decoded_input result;
+  std::size_t bom = choose_encoding(bytes, override_label, result);
+  if (result.used != encoding::utf8 ||
+      !is_valid_utf8(std::string_view(bytes).substr(bom))) {
+    return decode_input(std::string_view(bytes), override_label);
+  }
+  bytes.erase(0, bom);
+  normalize_newlines_in_place(bytes);
+  result.text = std::move(bytes);
+  return result;
+}
+
+decoded_input decode_input(std::string_view bytes,
+                           std::optional<std::string_view> override_label) {
+  decoded_input result;
+  std::size_t bom = choose_encoding(bytes, override_label, result);
+  std::string_view body = bytes.substr(bom);
   result.text.reserve(expected_output_size(result.used, body.size()));
   decode_to_utf8(result.used, body, result.text);
   return result;

@@ -51,6 +51,12 @@ decoded_input decode_input(
     std::string_view bytes,
     std::optional<std::string_view> override_label = std::nullopt);
 
+/// The same, taking the bytes over: when they are valid UTF-8 (as most
+/// pages are) they become the text in place, so a file is never held twice.
+decoded_input decode_owned_input(
+    std::string bytes,
+    std::optional<std::string_view> override_label = std::nullopt);
+
 /// The HTML standard encourages user agents to prescan only the first 1024
 /// bytes; a declaration further in is not seen.
 inline constexpr std::size_t prescan_window = 1024;

@@ -406,3 +406,40 @@ TEST(EncodingOverride, AnEncodingWeCannotReadIsReadAsUtf8AndNamed) {
 
 }  // namespace
 }  // namespace tagweave::html5
+
+namespace tagweave::html5 {
+namespace {
+
+// Taking the bytes over must decode exactly as copying them does: the
+// in-place path (valid UTF-8) and every fallback.
+TEST(DecodeOwnedInput, AgreesWithDecodingACopy) {
+  struct owned_case {
+    const char* what;
+    std::string bytes;
+    std::optional<std::string_view> label;
+  };
+  const owned_case cases[] = {
+      {"plain UTF-8", "<p>caf\xC3\xA9", std::nullopt},
+      {"CR LF and lone CR", "a\r\nb\rc\r\r\nd\r", std::nullopt},
+      {"a UTF-8 byte order mark", "\xEF\xBB\xBF\r\nx", std::nullopt},
+      {"invalid UTF-8 falls back", "a\xC3(b\xED\xA0\x80\r\n", std::nullopt},
+      {"a truncated sequence at the end", "a\xF0\x9F\x98", std::nullopt},
+      {"a declared windows-1252", "<meta charset=latin1>\xE9\r\n",
+       std::nullopt},
+      {"an override", "<meta charset=utf-8>\xE9", "latin1"},
+      {"a UTF-16LE byte order mark", std::string("\xFF\xFEh\0i\0", 6),
+       std::nullopt},
+      {"an unsupported declaration", "<meta charset=shift_jis>\xC3\xA9\r",
+       std::nullopt},
+  };
+  for (const owned_case& c : cases) {
+    decoded_input copied = decode_input(c.bytes, c.label);
+    decoded_input owned = decode_owned_input(c.bytes, c.label);
+    EXPECT_EQ(owned.text, copied.text) << c.what;
+    EXPECT_EQ(owned.used, copied.used) << c.what;
+    EXPECT_EQ(owned.unsupported, copied.unsupported) << c.what;
+  }
+}
+
+}  // namespace
+}  // namespace tagweave::html5

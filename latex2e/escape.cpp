@@ -84,7 +84,41 @@ void write_non_ascii(byte_sink& out, char32_t c, escape_state& state) {
   }
 }
 
+/// Bytes written as themselves whatever comes before or after them: ASCII
+/// letters, digits and the punctuation TeX and the T1 fonts print as is.
+constexpr std::array<bool, 256> stands_for_itself = [] {
+  std::array<bool, 256> table{};
+  for (int c = 0x21; c < 0x7F; ++c) table[c] = true;
+  for (unsigned char c : std::string_view("\\{}$&#%_^~<>'`\"-,")) {
+    table[c] = false;
+  }
+  return table;
+}();
+
+bool is_space_byte(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
+}
+
 }  // namespace
+
+std::size_t write_escaped_word(byte_sink& out, std::string_view text,
+                               std::size_t at, escape_state& state) {
+  while (at < text.size() && !is_space_byte(text[at])) {
+    std::size_t plain = at;
+    while (plain < text.size() &&
+           stands_for_itself[static_cast<unsigned char>(text[plain])]) {
+      ++plain;
+    }
+    if (plain > at) {
+      out.write(text.substr(at, plain - at));
+      state.ligature_start = 0;
+      at = plain;
+      continue;
+    }
+    at = write_escaped_character(out, text, at, state);
+  }
+  return at;
+}
 
 std::size_t write_escaped_character(byte_sink& out, std::string_view text,
                                     std::size_t at, escape_state& state) {

@@ -32,6 +32,12 @@ std::size_t write_escaped_character(byte_sink& out, std::string_view text,
 /// Writes `text` escaped, white space included as it is.
 void write_escaped(byte_sink& out, std::string_view text, escape_state& state);
 
+/// Writes the characters of `text` from `at` up to the first white space
+/// (or the end), escaped; returns where it stopped. Runs of characters
+/// that stand for themselves are written in one piece.
+std::size_t write_escaped_word(byte_sink& out, std::string_view text,
+                               std::size_t at, escape_state& state);
+
 /// A URL as the first argument of \href: characters that TeX or hyperref
 /// would read specially are written as \# \% \& \_ \~ (hyperref turns them
 /// back), and those a URL may not hold unencoded (space, control

@@ -42,8 +42,29 @@ std::uint32_t span_attribute(const document& doc, node_id cell,
 
 struct cell_text {
   std::uint32_t column, span;
+  std::size_t row;
   std::size_t bytes = 0;
 };
+
+/// Characters a line of the whole text width holds, about.
+constexpr double characters_per_line = 80;
+
+/// The estimated height, in lines, of the tallest row.
+double tallest_row(const std::vector<cell_text>& cells,
+                   const std::vector<double>& widths) {
+  std::vector<double> lines;
+  for (const cell_text& c : cells) {
+    double width = 0;
+    for (std::uint32_t k = c.column; k < c.column + c.span; ++k) {
+      width += widths[k];
+    }
+    double cell_lines = static_cast<double>(c.bytes) /
+                        std::max(1.0, width * characters_per_line);
+    if (lines.size() <= c.row) lines.resize(c.row + 1, 0);
+    lines[c.row] = std::max(lines[c.row], cell_lines);
+  }
+  return lines.empty() ? 0 : *std::max_element(lines.begin(), lines.end());
+}
 
 /// Lays out each row's cells over the columns, rowspans from above taken.
 class grid {
@@ -159,7 +180,7 @@ table_plan plan_table(const document& doc, node_id table) {
         if (n.name != html5::tag::th && !in_thead) {
           plan.rows.back().header = false;
         }
-        cells.push_back(cell_text{p.column, p.span, 0});
+        cells.push_back(cell_text{p.column, p.span, plan.rows.size() - 1, 0});
         cell = cells.size() - 1;
       }
     } else if (r == role::table) {
@@ -174,6 +195,10 @@ table_plan plan_table(const document& doc, node_id table) {
   }
   plan.columns = std::max<std::size_t>(layout.columns(), 1);
   plan.widths = column_widths(cells, plan.columns);
+  if (tallest_row(cells, plan.widths) > max_row_lines) {
+    plan.rows.clear();
+    return plan;
+  }
   while (plan.header_rows < plan.rows.size() &&
          plan.rows[plan.header_rows].header &&
          !plan.rows[plan.header_rows].cells.empty()) {

@@ -42,6 +42,13 @@ struct table_plan {
   std::size_t header_rows = 0;
 };
 
+/// A longtable row cannot break across pages, so a row taller than a page
+/// loses what runs off it. A table with a row estimated taller than this
+/// many lines (a page holds about 45) is planned with no rows, and the
+/// writer writes its cells one after another: such tables lay out a page
+/// rather than tabulate data.
+inline constexpr double max_row_lines = 35;
+
 /// Plans `table`. Costs the size of its subtree.
 table_plan plan_table(const html5::document& doc, html5::node_id table);
 

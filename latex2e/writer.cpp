@@ -136,10 +136,16 @@ std::optional<std::string_view> target_id(const document& doc, node_id n) {
   return id;
 }
 
-/// The ids that some link of the page points at ("#id") and some element
-/// has: only those get a \hypertarget, and only links to them jump.
-std::unordered_set<std::string_view> linked_ids(const document& doc) {
-  std::unordered_set<std::string_view> wanted, found;
+/// The link targets of a page: the ids that some link points at ("#id")
+/// and some element has (only links to those jump), and the element that
+/// has each first (only it gets the \hypertarget).
+struct link_targets {
+  std::unordered_set<std::string_view> ids;
+  std::vector<bool> is_target;  ///< per node; empty when there are none
+};
+
+link_targets find_link_targets(const document& doc) {
+  std::unordered_set<std::string_view> wanted;
   for (node_id n = 0; n < doc.size(); ++n) {
     if (doc[n].kind != node_kind::element || doc[n].name != tag::a) continue;
     auto href = doc.attribute(n, "href");
@@ -147,19 +153,26 @@ std::unordered_set<std::string_view> linked_ids(const document& doc) {
       wanted.insert(href->substr(1));
     }
   }
-  if (wanted.empty()) return found;
+  link_targets targets;
+  if (wanted.empty()) return targets;
+  targets.is_target.resize(doc.size());
   for (node_id n = 0; n < doc.size(); ++n) {
     auto id = target_id(doc, n);
-    if (id && wanted.count(*id) != 0) found.insert(*id);
+    if (id && wanted.count(*id) != 0 && targets.ids.insert(*id).second) {
+      targets.is_target[n] = true;
+    }
   }
-  return found;
+  return targets;
 }
 
 class body_writer {
  public:
   body_writer(const document& doc, byte_sink& out,
               const writer_options& options)
-      : doc_(doc), out_(out), options_(options), linked_(linked_ids(doc)) {}
+      : doc_(doc),
+        out_(out),
+        options_(options),
+        targets_(find_link_targets(doc)) {}
 
   void write();
   std::size_t untypeset() const { return escape_.untypeset; }
@@ -226,8 +239,7 @@ class body_writer {
   const document& doc_;
   byte_sink& out_;
   const writer_options& options_;
-  const std::unordered_set<std::string_view> linked_;
-  std::unordered_set<std::string_view> targets_written_;
+  const link_targets targets_;
   escape_state escape_;
 
   std::vector<frame> frames_;
@@ -557,9 +569,7 @@ void body_writer::write_flowing(std::string_view piece) {
       prepare_content();
     }
     if (!wrappers_written_) open_wrappers();
-    while (at < piece.size() && !is_html_space(piece[at])) {
-      at = write_escaped_character(out_, piece, at, escape_);
-    }
+    at = write_escaped_word(out_, piece, at, escape_);
   }
 }
 
@@ -692,12 +702,8 @@ void body_writer::write_rule() {
 }
 
 void body_writer::note_target(node_id element) {
-  if (linked_.empty()) return;
-  auto id = target_id(doc_, element);
-  if (!id || linked_.count(*id) == 0 || !targets_written_.insert(*id).second) {
-    return;
-  }
-  pending_targets_.push_back(target_name(*id));
+  if (targets_.is_target.empty() || !targets_.is_target[element]) return;
+  pending_targets_.push_back(target_name(*target_id(doc_, element)));
 }
 
 // --- Elements ---
@@ -838,7 +844,7 @@ void body_writer::enter_link(node_id n) {
   }
   std::string open;
   if (target.front() == '#') {
-    if (linked_.count(target.substr(1)) == 0) {
+    if (targets_.ids.count(target.substr(1)) == 0) {
       push(n, frame_kind::plain, role::plain);
       return;
     }

@@ -226,6 +226,16 @@ TEST(Html5Writer, Tables) {
   });
 }
 
+TEST(Html5Writer, ATableLayingOutAPageIsWrittenAsItsCells) {
+  std::string menu, text;
+  for (int i = 0; i < 40; ++i) menu += "<p>entry " + std::to_string(i);
+  for (int i = 0; i < 600; ++i) text += "word ";
+  std::string body =
+      body_of("<table><tr><td>" + menu + "<td>" + text + "</table>");
+  EXPECT_EQ(body.find("longtable"), std::string::npos) << body;
+  EXPECT_NE(body.find("entry 39\n\nword word"), std::string::npos);
+}
+
 TEST(Html5Writer, TablePlanCapsColumns) {
   std::string html = "<table><tr>";
   for (int i = 0; i < 100; ++i) html += "<td>" + std::to_string(i);
