@@ -2,12 +2,16 @@
 // as a file is, parsed into a tree. A fault shows as a crash, a sanitizer
 // report, a time-out on a hostile shape, or one of these properties failing:
 // every text node is valid UTF-8, no element is nested deeper than the limit,
-// and parsing the same text twice gives the same tree.
+// and parsing the same text twice gives the same tree. Then the whole --html5
+// conversion runs: its LaTeX must be valid UTF-8, with balanced braces and
+// every \begin matched by its \end.
 #include "html5/dom.h"
 #include "html5/encoding.h"
 #include "html5/parse.h"
 #include "html5/tree_builder.h"
 #include "html5/tree_dump.h"
+
+#include <tagweave/tagweave.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -15,6 +19,7 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace {
 
@@ -66,6 +71,53 @@ void check_nodes(const document& doc) {
   }
 }
 
+/// The name in "\\begin{name}" or "\\end{name}" at `at` (just past the
+/// command), or empty.
+std::string_view environment_name(std::string_view latex, std::size_t at) {
+  if (at >= latex.size() || latex[at] != '{') return {};
+  std::size_t close = latex.find('}', at);
+  if (close == std::string_view::npos) return {};
+  return latex.substr(at + 1, close - at - 1);
+}
+
+/// Braces balance (an escaped one, after a backslash, does not count) and
+/// environments nest properly.
+void check_latex_structure(std::string_view latex) {
+  std::size_t depth = 0;
+  std::vector<std::string_view> environments;
+  for (std::size_t i = 0; i < latex.size(); ++i) {
+    char c = latex[i];
+    if (c == '\\') {
+      if (latex.substr(i + 1).starts_with("begin{")) {
+        environments.push_back(environment_name(latex, i + 6));
+      } else if (latex.substr(i + 1).starts_with("end{")) {
+        std::string_view name = environment_name(latex, i + 4);
+        if (environments.empty() || environments.back() != name) {
+          fail("an \\end does not match its \\begin", std::string(latex));
+        }
+        environments.pop_back();
+      }
+      ++i;  // the escaped character, or the command's first letter
+      continue;
+    }
+    if (c == '{') ++depth;
+    if (c == '}' && depth-- == 0)
+      fail("a '}' closes nothing", std::string(latex));
+  }
+  if (depth != 0) fail("a '{' is never closed", std::string(latex));
+  if (!environments.empty())
+    fail("an environment is never ended", std::string(latex));
+}
+
+void check_conversion(std::string_view bytes) {
+  tagweave::document_options options;
+  options.mode = tagweave::reading_mode::html5;
+  std::string latex;
+  tagweave::convert(bytes, options, latex);
+  if (!is_valid_utf8(latex)) fail("the LaTeX is not valid UTF-8", latex);
+  check_latex_structure(latex);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
@@ -82,5 +134,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
     fail("a second parse gave another tree",
          "first:\n" + first_dump + "second:\n" + second_dump);
   }
+  check_conversion(bytes);
   return 0;
 }
