@@ -120,7 +120,9 @@ std::optional<std::string_view> document::attribute(
       return view(r.value);
     }
   }
-  if (late_names_.count(element) != 0) {
+  // Only <html> and <body> are given attributes late.
+  bool may_have_late = n.name == tag::html || n.name == tag::body;
+  if (may_have_late && late_names_.count(element) != 0) {
     for (const late_attribute& late : late_attributes_) {
       if (late.owner == element && view(late.record.name) == name) {
         return view(late.record.value);

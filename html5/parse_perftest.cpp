@@ -5,6 +5,7 @@
 #include "html5/parse.h"
 #include "testing/bench_support.h"
 #include "testing/heap_meter.h"
+#include "testing/real_pages.h"
 
 #include <benchmark/benchmark.h>
 
@@ -27,44 +28,19 @@ namespace {
 
 using testing::report_bytes;
 
-/// How much of the machine's documentation the real-page benchmarks read:
-/// enough to be representative, little enough to load quickly.
-constexpr std::size_t real_pages_budget = 16 << 20;
-
-/// The HTML pages under /usr/share/doc, decoded, in a stable order.
+/// The real pages, decoded.
 const std::vector<std::string>& real_pages() {
   static const std::vector<std::string> pages = [] {
-    std::vector<std::filesystem::path> paths;
-    std::error_code ignored;
-    for (auto it = std::filesystem::recursive_directory_iterator(
-             "/usr/share/doc", ignored);
-         it != std::filesystem::recursive_directory_iterator();
-         it.increment(ignored)) {
-      if (it->is_regular_file(ignored) && it->path().extension() == ".html") {
-        paths.push_back(it->path());
-      }
-    }
-    std::sort(paths.begin(), paths.end());
     std::vector<std::string> texts;
-    std::size_t total = 0;
-    for (const auto& path : paths) {
-      std::ifstream in(path, std::ios::binary);
-      std::ostringstream bytes;
-      bytes << in.rdbuf();
-      texts.push_back(decode_input(bytes.str()).text);
-      total += texts.back().size();
-      if (total > real_pages_budget) break;
+    for (const std::string& bytes : testing::real_html_pages()) {
+      texts.push_back(decode_input(bytes).text);
     }
     return texts;
   }();
   return pages;
 }
 
-std::size_t total_size(const std::vector<std::string>& pages) {
-  std::size_t total = 0;
-  for (const std::string& page : pages) total += page.size();
-  return total;
-}
+using testing::total_size;
 
 void BM_parse_real_pages(benchmark::State& state) {
   const auto& pages = real_pages();
