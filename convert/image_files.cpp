@@ -15,6 +15,22 @@ namespace {
 /// page's pictures are far smaller, and reading must stay cheap.
 constexpr std::size_t max_image_bytes = 32u << 20;
 
+/// TeX's dimensions end at 16383 pt, and \twimage measures a picture at
+/// its natural size before shrinking it to the page: a picture larger
+/// than this (in points, at its own resolution, else 72 dpi as pdflatex
+/// takes it) would overflow, so it is written as its alt text.
+constexpr double max_natural_points = 8000;
+
+/// Points per inch, as TeX counts them.
+constexpr double points_per_inch = 72.27;
+
+bool fits_natural_size(double width_pixels, double height_pixels, double dpi_x,
+                       double dpi_y) {
+  if (dpi_x <= 0 || dpi_y <= 0) dpi_x = dpi_y = 72;
+  return width_pixels / dpi_x * points_per_inch <= max_natural_points &&
+         height_pixels / dpi_y * points_per_inch <= max_natural_points;
+}
+
 std::uint32_t big_endian(std::string_view bytes, std::size_t at) {
   auto b = [&](std::size_t i) {
     return static_cast<std::uint32_t>(
@@ -70,6 +86,7 @@ bool is_png(std::string_view bytes) {
   if (!bytes.starts_with(signature)) return false;
   std::size_t at = signature.size();
   bool first = true, palette = false, data = false, indexed = false;
+  double width = 0, height = 0, dpi_x = 0, dpi_y = 0;
   while (at + 12 <= bytes.size()) {
     std::uint32_t length = big_endian(bytes, at);
     if (length > bytes.size() - at - 12) return false;
@@ -80,14 +97,25 @@ bool is_png(std::string_view bytes) {
       return false;
     }
     if (first && (type != "IHDR" || !valid_png_header(body))) return false;
-    if (first) indexed = body[9] == 3;
+    if (first) {
+      indexed = body[9] == 3;
+      width = big_endian(body, 0);
+      height = big_endian(body, 4);
+    }
     first = false;
+    if (type == "pHYs" && length == 9 && body[8] == 1) {
+      // Pixels per metre.
+      dpi_x = big_endian(body, 0) * 0.0254;
+      dpi_y = big_endian(body, 4) * 0.0254;
+    }
     if (type == "PLTE") palette = true;
     if (type == "IDAT") {
       if (indexed && !palette) return false;
       data = true;
     }
-    if (type == "IEND") return data;
+    if (type == "IEND") {
+      return data && fits_natural_size(width, height, dpi_x, dpi_y);
+    }
     at += 12 + length;
   }
   return false;
@@ -97,6 +125,7 @@ bool is_jpeg(std::string_view bytes) {
   if (bytes.size() < 4 || bytes.substr(0, 3) != "\xFF\xD8\xFF") return false;
   std::size_t at = 2;
   bool frame = false;
+  double width = 0, height = 0, dpi_x = 0, dpi_y = 0;
   while (at + 4 <= bytes.size()) {
     if (static_cast<unsigned char>(bytes[at]) != 0xFF) return false;
     auto marker = static_cast<unsigned char>(bytes[at + 1]);
@@ -111,22 +140,37 @@ bool is_jpeg(std::string_view bytes) {
     std::size_t length = static_cast<unsigned char>(bytes[at + 2]) << 8 |
                          static_cast<unsigned char>(bytes[at + 3]);
     if (length < 2 || at + 2 + length > bytes.size()) return false;
-    if (marker == 0xDA) return frame;  // start of scan
+    if (marker == 0xDA) {  // start of scan
+      return frame && fits_natural_size(width, height, dpi_x, dpi_y);
+    }
+    if (marker == 0xE0 && length >= 16 &&
+        bytes.substr(at + 4, 5) == std::string_view("JFIF\0", 5)) {
+      auto units = static_cast<unsigned char>(bytes[at + 11]);
+      double x = static_cast<unsigned char>(bytes[at + 12]) << 8 |
+                 static_cast<unsigned char>(bytes[at + 13]);
+      double y = static_cast<unsigned char>(bytes[at + 14]) << 8 |
+                 static_cast<unsigned char>(bytes[at + 15]);
+      double per_inch = units == 1 ? 1 : units == 2 ? 2.54 : 0;
+      dpi_x = x * per_inch;
+      dpi_y = y * per_inch;
+    }
     if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 &&
         marker != 0xCC) {
       // Only baseline, extended and progressive Huffman frames of 8 bits.
       if (marker > 0xC2 || length < 8) return false;
       std::string_view sof = bytes.substr(at + 4, length - 2);
-      auto height = static_cast<unsigned char>(sof[1]) << 8 |
-                    static_cast<unsigned char>(sof[2]);
-      auto width = static_cast<unsigned char>(sof[3]) << 8 |
-                   static_cast<unsigned char>(sof[4]);
+      auto height_pixels = static_cast<unsigned char>(sof[1]) << 8 |
+                           static_cast<unsigned char>(sof[2]);
+      auto width_pixels = static_cast<unsigned char>(sof[3]) << 8 |
+                          static_cast<unsigned char>(sof[4]);
       auto components = static_cast<unsigned char>(sof[5]);
-      if (sof[0] != 8 || height == 0 || width == 0 ||
+      if (sof[0] != 8 || height_pixels == 0 || width_pixels == 0 ||
           (components != 1 && components != 3 && components != 4)) {
         return false;
       }
       frame = true;
+      width = static_cast<double>(width_pixels);
+      height = static_cast<double>(height_pixels);
     }
     at += 2 + length;
   }

@@ -576,7 +576,9 @@ void body_writer::write_flowing(std::string_view piece) {
 void body_writer::flush_pre_newlines() {
   close_wrappers();
   for (; pre_newlines_ > 0; --pre_newlines_) {
-    if (pre_line_empty_) out_.write("\\mbox{}");
+    // \leavevmode: a list or table inside the pre may have ended the
+    // paragraph, and \newline has no line to end then.
+    out_.write(pre_line_empty_ ? "\\mbox{}" : "\\leavevmode");
     out_.write("\\newline\n");
     pre_line_empty_ = true;
     pre_column_ = pre_run_ = 0;
@@ -807,7 +809,8 @@ void body_writer::enter_list_item(node_id n, role r) {
   if (r == role::definition_term) {
     push(n, frame_kind::item, r, "\\item[] {\\bfseries ", "}");
   } else {
-    push(n, frame_kind::item, r, "\\item ");
+    // \relax: text starting with "[" must not become the item's label.
+    push(n, frame_kind::item, r, "\\item\\relax ");
   }
 }
 
@@ -955,7 +958,7 @@ void body_writer::enter_cell(node_id n) {
   close_wrappers();
   open_pending_frames();
   if (place.continues_previous) {
-    out_.write("\\newline ");
+    out_.write("\\leavevmode\\newline ");
   } else {
     close_open_multicolumn(*t);
     for (; t->column < place.column; ++t->column) out_.put('&');
@@ -972,6 +975,9 @@ void body_writer::enter_cell(node_id n) {
       out_.write("}{");
       t->multicolumn_open = true;
     }
+    // {}: a first cell starting with "[" must not be read as the optional
+    // argument of the \tabularnewline before it.
+    if (place.column == 0 && place.span == 1) out_.write("{}");
     if (t->row->header) out_.write("\\bfseries ");
   }
   push(n, frame_kind::cell, role::table_cell);

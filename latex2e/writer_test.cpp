@@ -91,7 +91,7 @@ TEST(Html5Writer, Headings) {
       {"a heading's argument holds no line break", "<h2>a<br>b<p>c</p></h2>",
        "\\subsection*{a b c}\n"},
       {"in a list, a bold paragraph instead", "<ul><li><h2>h</h2>t</ul>",
-       "\\begin{itemize}\n\\item {\\bfseries h}\n\nt\n\\end{itemize}\n"},
+       "\\begin{itemize}\n\\item\\relax {\\bfseries h}\n\nt\n\\end{itemize}\n"},
   });
   writer_options numbered;
   numbered.numbered_headings = true;
@@ -102,13 +102,16 @@ TEST(Html5Writer, Headings) {
 TEST(Html5Writer, Lists) {
   expect_bodies({
       {"text before the first item gets an item of its own", "<ul>t<li>a</ul>",
-       "\\begin{itemize}\n\\item[] t\n\n\\item a\n\\end{itemize}\n"},
+       "\\begin{itemize}\n\\item[] t\n\n\\item\\relax a\n\\end{itemize}\n"},
       {"ol honours start", "<ol start=-3><li>a</ol>",
-       "\\begin{enumerate}\\setcounter{enumi}{-4}\n\\item a\n"
+       "\\begin{enumerate}\\setcounter{enumi}{-4}\n\\item\\relax a\n"
        "\\end{enumerate}\n"},
       {"dl is a description list", "<dl><dt>t<dd>d</dl>",
        "\\begin{description}\n\\item[] {\\bfseries t}\n\nd\n"
        "\\end{description}\n"},
+      {"an item's text starting with [ is not its label",
+       "<ul><li>[x] done</ul>",
+       "\\begin{itemize}\n\\item\\relax [x] done\n\\end{itemize}\n"},
       {"an item outside any list is a bulleted paragraph", "<li>a</li>",
        "\\textbullet~a"},
   });
@@ -124,14 +127,14 @@ TEST(Html5Writer, ListsDeeperThanLatexAllowsAreFlattened) {
     ++begun;
   }
   EXPECT_EQ(begun, 4u) << body;
-  EXPECT_NE(body.find("\\item 7"), std::string::npos) << body;
+  EXPECT_NE(body.find("\\item\\relax 7"), std::string::npos) << body;
 }
 
 TEST(Html5Writer, Preformatted) {
   expect_bodies({
       {"spaces, tabs and lines kept; the last line break dropped",
        "<pre>a  b\n\tc\n\n</pre>",
-       "\\begin{twpre}a\\ \\ b\\newline\n\\mbox{}\\ \\ \\ \\ \\ \\ \\ \\ "
+       "\\begin{twpre}a\\ \\ b\\leavevmode\\newline\n\\mbox{}\\ \\ \\ \\ \\ \\ \\ \\ "
        "c\\end{twpre}\n"},
       {"a long line may break every few characters", "<pre>abcdefghijk</pre>",
        "\\begin{twpre}abcdefgh\\allowbreak{}ijk\\end{twpre}\n"},
@@ -214,14 +217,14 @@ TEST(Html5Writer, Tables) {
        "\\begin{longtable}{>{\\raggedright\\arraybackslash}p{\\dimexpr "
        "0.5000\\linewidth-2\\tabcolsep\\relax}>{\\raggedright\\arraybackslash}"
        "p{\\dimexpr 0.5000\\linewidth-2\\tabcolsep\\relax}}\n"
-       "\\bfseries h&\\bfseries i\\tabularnewline\n\\hline\n\\endhead\n"
+       "{}\\bfseries h&\\bfseries i\\tabularnewline\n\\hline\n\\endhead\n"
        "\\multicolumn{2}{>{\\raggedright\\arraybackslash}p{\\dimexpr "
        "1.0000\\linewidth-2\\tabcolsep\\relax}}{a}\\tabularnewline\n"
-       "b&c\\tabularnewline\n&d\\tabularnewline\n\\end{longtable}\n"},
+       "{}b&c\\tabularnewline\n&d\\tabularnewline\n\\end{longtable}\n"},
       {"a table in a cell is text in the cell",
        "<table><tr><td><table><tr><td>a<td>b</table></table>",
        "\\begin{longtable}{>{\\raggedright\\arraybackslash}p{\\dimexpr "
-       "1.0000\\linewidth-2\\tabcolsep\\relax}}\na b\\tabularnewline\n"
+       "1.0000\\linewidth-2\\tabcolsep\\relax}}\n{}a b\\tabularnewline\n"
        "\\end{longtable}\n"},
   });
 }
