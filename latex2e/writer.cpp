@@ -192,6 +192,7 @@ class body_writer {
   void open_frame(std::size_t i);
   void ensure_item_in(std::size_t list);
   void prepare_content();
+  void write_pending_targets();
   void write_paragraph_break();
   bool block_like(frame_kind kind) const;
 
@@ -495,6 +496,9 @@ void body_writer::open_frame(std::size_t i) {
     escape_.ligature_start = 0;
   }
   f.opened = true;
+  // A heading's targets go before it: \hypertarget breaks the moving
+  // argument of a numbered \section.
+  if (f.restricts) write_pending_targets();
   if (f.open.empty()) return;
   out_.write(f.open);
   escape_.ligature_start = 0;
@@ -516,17 +520,22 @@ void body_writer::open_pending_frames() {
   first_unopened_ = frames_.size();
 }
 
+void body_writer::write_pending_targets() {
+  for (const std::string& name : pending_targets_) {
+    out_.write("\\hypertarget{");
+    out_.write(name);
+    out_.write("}{}");
+  }
+  pending_targets_.clear();
+}
+
 void body_writer::prepare_content() {
   if (first_unopened_ < frames_.size()) open_pending_frames();
   if (pending_paragraph_) write_paragraph_break();
-  if (!pending_targets_.empty()) {
+  // Targets inside a heading wait until after it (see open_frame).
+  if (!pending_targets_.empty() && !restricted()) {
     ensure_item_in(current_list());
-    for (const std::string& name : pending_targets_) {
-      out_.write("\\hypertarget{");
-      out_.write(name);
-      out_.write("}{}");
-    }
-    pending_targets_.clear();
+    write_pending_targets();
   }
   ensure_item_in(current_list());
   if (pending_space_ && !drop_space_) {

@@ -95,8 +95,13 @@ TEST(Html5Writer, Headings) {
   });
   writer_options numbered;
   numbered.numbered_headings = true;
-  expect_bodies({{"-n numbers them", "<h2>a</h2>", "\\subsection{a}\n"}},
-                numbered);
+  expect_bodies(
+      {{"-n numbers them", "<h2>a</h2>", "\\subsection{a}\n"},
+       {"a heading's link target goes before it, out of the moving argument",
+        "<a href=#s>x</a><h2 id=s>T<a href=#t id=t>u</a></h2>v",
+        "\\hyperlink{tw.73}{x}\n\n\\hypertarget{tw.73}{}\\subsection{T"
+        "\\hyperlink{tw.74}{u}}\n\\hypertarget{tw.74}{}v"}},
+      numbered);
 }
 
 TEST(Html5Writer, Lists) {
@@ -134,7 +139,8 @@ TEST(Html5Writer, Preformatted) {
   expect_bodies({
       {"spaces, tabs and lines kept; the last line break dropped",
        "<pre>a  b\n\tc\n\n</pre>",
-       "\\begin{twpre}a\\ \\ b\\leavevmode\\newline\n\\mbox{}\\ \\ \\ \\ \\ \\ \\ \\ "
+       "\\begin{twpre}a\\ \\ b\\leavevmode\\newline\n\\mbox{}\\ \\ \\ \\ \\ \\ "
+       "\\ \\ "
        "c\\end{twpre}\n"},
       {"a long line may break every few characters", "<pre>abcdefghijk</pre>",
        "\\begin{twpre}abcdefgh\\allowbreak{}ijk\\end{twpre}\n"},
