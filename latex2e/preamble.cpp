@@ -11,6 +11,8 @@ namespace {
 // space kept, lines broken only where the writer allows it. \twimage
 // includes a picture at its natural size, shrunk to fit the line and the
 // page. \twmissing shows a character no font has, by its code point.
+// Lists are set tight, as browsers show them: no paragraph skip between
+// items (inside a list \parskip is \parsep).
 constexpr std::string_view fixed_preamble =
     "\\usepackage[T1]{fontenc}\n"
     "\\usepackage[utf8]{inputenc}\n"
@@ -45,6 +47,16 @@ constexpr std::string_view fixed_preamble =
     "{\\usebox{\\twimagebox}}}\\fi\n"
     "  \\usebox{\\twimagebox}}\n"
     "\\newcommand{\\twmissing}[1]{\\fbox{\\scriptsize U+#1}}\n"
+    "\\makeatletter\n"
+    "\\def\\tw@tight{\\setlength{\\parsep}{0pt}\\setlength{\\itemsep}"
+    "{1pt}}\n"
+    "\\g@addto@macro\\@listI{\\tw@tight}\\let\\@listi\\@listI\n"
+    "\\g@addto@macro\\@listii{\\tw@tight}"
+    "\\g@addto@macro\\@listiii{\\tw@tight}\n"
+    "\\g@addto@macro\\@listiv{\\tw@tight}"
+    "\\g@addto@macro\\@listv{\\tw@tight}"
+    "\\g@addto@macro\\@listvi{\\tw@tight}\n"
+    "\\makeatother\n"
     "\\sloppy\n";
 
 void write_line(byte_sink& out, std::string_view line) {
