@@ -12,7 +12,9 @@ namespace {
 // includes a picture at its natural size, shrunk to fit the line and the
 // page. \twmissing shows a character no font has, by its code point.
 // Lists are set tight, as browsers show them: no paragraph skip between
-// items (inside a list \parskip is \parsep).
+// items (inside a list \parskip is \parsep). h4 to h6 are \paragraph and
+// \subparagraph, which stand on a line of their own as on the page rather
+// than run into the text.
 constexpr std::string_view fixed_preamble =
     "\\usepackage[T1]{fontenc}\n"
     "\\usepackage[utf8]{inputenc}\n"
@@ -56,6 +58,13 @@ constexpr std::string_view fixed_preamble =
     "\\g@addto@macro\\@listiv{\\tw@tight}"
     "\\g@addto@macro\\@listv{\\tw@tight}"
     "\\g@addto@macro\\@listvi{\\tw@tight}\n"
+    "\\@ifundefined{@startsection}{}{%\n"
+    "\\renewcommand{\\paragraph}{\\@startsection{paragraph}{4}{\\z@}"
+    "{2ex \\@plus 1ex \\@minus .2ex}{0.5ex}"
+    "{\\normalfont\\normalsize\\bfseries}}%\n"
+    "\\renewcommand{\\subparagraph}{\\@startsection{subparagraph}{5}"
+    "{\\z@}{2ex \\@plus 1ex \\@minus .2ex}{0.5ex}"
+    "{\\normalfont\\normalsize\\bfseries}}}\n"
     "\\makeatother\n"
     "\\sloppy\n";
 
