@@ -25,6 +25,7 @@ documents expect them beside themselves.
 import argparse
 import functools
 import random
+import re
 import struct
 import sys
 import zlib
@@ -46,6 +47,11 @@ MANY_ITEMS = (27, 60)
 # More columns than a page holds, and more rows than a page holds.
 MANY_COLUMNS = (20, 120)
 MANY_ROWS = (40, 120)
+# Past this many columns, or in a huge table, cells hold a word or one small
+# element, so that the document stays a few kilobytes.
+SMALL_CELL_COLUMNS = 10
+# TeX Live's input buffer: a line of LaTeX longer than this stops pdflatex.
+TEX_BUFFER_BYTES = 200000
 
 # --- Image files ------------------------------------------------------------
 
@@ -122,6 +128,16 @@ def image_files():
         "dot.name.png": tiny,
         "per%cent.png": tiny,
         "img/sub.png": tiny,
+        "hash#1.png": tiny,
+        "brace{x}.png": tiny,
+        "tilde~.png": tiny,
+        "caret^.png": tiny,
+        "\u00e9.png": tiny,
+        "back\\slash.png": tiny,
+        "two  spaces.png": tiny,
+        "quote'.png": tiny,
+        "-dash.png": tiny,
+        "bra[c]ket.png": tiny,
         "gray.png": png(2, 2, 0),
         "palette.png": png(1, 1, 3, palette=b"\xff\x00\x00"),
         "alpha.png": png(2, 1, 6),
@@ -165,7 +181,7 @@ REMOTE_IMAGES = ["http://example.com/x.png", "https://example.org/a/b.jpg?w=10&h
                  "//cdn.example.com/x.gif", "data:image/png;base64,iVBORw0KGgo=",
                  "file:///etc/passwd", "ftp://example.com/x.png",
                  "https://example.com/%7Euser/x%20y.png#frag"]
-ODD_LOCAL_IMAGES = ["tiny.png?v=1", "tiny.png#frag", "./tiny.png", "img/../tiny.png",
+ODD_LOCAL_IMAGES = ["hash%231.png", "a%20b.png", "per%25cent.png", "%C3%A9.png", "tiny.png?v=1", "tiny.png#frag", "./tiny.png", "img/../tiny.png",
                     "tiny.png ", " tiny.png", "TINY.png", "dir.png", "img/", ".", ""]
 
 # --- Text -------------------------------------------------------------------
@@ -738,7 +754,8 @@ class Generator:
         parts = []
         for _ in range(self.rng.randint(0, 4)):
             shape = self.rng.randrange(6)
-            term = "<dt>" + self.inline(depth + 1)
+            term = "<dt>" + (self.block_sequence(depth + 1) if self.chance(0.15)
+                             else self.inline(depth + 1))
             definition = "<dd>" + (self.block_sequence(depth + 1) if self.chance(0.3)
                                    else self.inline(depth + 1))
             if shape == 0:
@@ -813,13 +830,15 @@ class Generator:
                               "<table><caption></caption></table>", "<table><tr><td></table>"])
         rows = self.rng.randint(1, 4)
         columns = self.rng.randint(1, 5)
+        huge = False
         if roll < 0.1:
             self.feature("many columns")
             columns = self.rng.randint(*MANY_COLUMNS)
             rows = self.rng.randint(1, 2)
-        elif roll < 0.13 and self.budget > 5000:
+        elif roll < 0.12:
             self.feature("huge table")
             rows = self.rng.randint(*MANY_ROWS)
+            huge = True
         parts = ["<table%s>" % self.common_attrs()]
         caption_at = self.rng.randrange(rows + 3) if self.chance(0.3) else -1
         if self.chance(0.1):
@@ -837,9 +856,10 @@ class Generator:
             for _ in range(per_section):
                 if row_number == caption_at:
                     parts.append(self.caption(depth))
-                parts.append(self.table_row(depth, columns, header=section == "thead"))
+                parts.append(self.table_row(depth, columns, header=section == "thead",
+                                            small_cells=huge or columns > SMALL_CELL_COLUMNS))
                 row_number += 1
-                if self.out_of_budget() and row_number > 0:
+                if self.out_of_budget() and not huge:
                     break
             if section and self.chance(0.7):
                 parts.append("</%s>" % section)
@@ -854,7 +874,7 @@ class Generator:
         inner = self.block_sequence(depth + 1) if self.chance(0.2) else self.inline(depth + 1)
         return "<caption%s>%s</caption>" % (self.common_attrs(), inner)
 
-    def table_row(self, depth, columns, header=False):
+    def table_row(self, depth, columns, header=False, small_cells=False):
         parts = ["<tr%s>" % ("" if self.chance(0.95) else " hidden")]
         for _ in range(columns):
             tag = "th" if header or self.chance(0.1) else "td"
@@ -868,16 +888,18 @@ class Generator:
                 attrs += self.attr("rowspan", self.pick(NUMBER_VALUES))
             if self.chance(0.03):
                 attrs += self.attr("hidden", None)
-            parts.append("<%s%s>%s" % (tag, attrs, self.cell_content(depth, columns)))
+            content = self.small_cell() if small_cells else self.cell_content(depth)
+            parts.append("<%s%s>%s" % (tag, attrs, content))
             if self.chance(0.5):
                 parts.append("</%s>" % tag)
         if self.chance(0.6):
             parts.append("</tr>")
         return "".join(parts)
 
-    def cell_content(self, depth, columns):
-        if columns > 10:
-            return self.pick(["", self.word(), "x", "<br>", "\\"])
+    def small_cell(self):
+        return self.pick(["", self.word(), "x", "<br>", "\\", "[", "<ul><li>a</ul>", "<hr>"])
+
+    def cell_content(self, depth):
         roll = self.rng.random()
         if roll < 0.1:
             return ""
@@ -895,7 +917,8 @@ class Generator:
     def figure(self, depth):
         self.feature("figure")
         image = self.image()
-        caption = "<figcaption>" + self.inline(depth + 1) + "</figcaption>"
+        caption = "<figcaption>" + (self.block_sequence(depth + 1) if self.chance(0.2)
+                                    else self.inline(depth + 1)) + "</figcaption>"
         shape = self.rng.randrange(5)
         if shape == 0:
             inner = caption + image
@@ -911,7 +934,8 @@ class Generator:
 
     def details(self, depth):
         self.feature("details")
-        summary = "<summary>" + self.inline(depth + 1) + "</summary>"
+        summary = "<summary>" + (self.block_sequence(depth + 1) if self.chance(0.2)
+                                 else self.inline(depth + 1)) + "</summary>"
         shape = self.rng.randrange(4)
         body = self.block_sequence(depth + 1)
         if shape == 0:
@@ -970,14 +994,22 @@ class Generator:
         tags = [self.pick(DEEP_INLINE_TAGS) for _ in range(levels)]
         opening = "".join("<%s>" % tag for tag in tags)
         closing = "".join("</%s>" % tag for tag in reversed(tags)) if self.chance(0.7) else ""
-        return opening + self.text_run(2) + closing
+        return opening + self.innermost() + closing
+
+    def innermost(self):
+        """What the deepest level holds: text, or now and then blocks, which
+        must still fit there."""
+        if self.chance(0.3):
+            self.feature("blocks at the deepest level")
+            return self.block_sequence(MAX_DEPTH - 2)
+        return self.text_run(2)
 
     def deep_blocks(self):
         self.feature("block nesting deep")
         tag = self.pick(["div", "blockquote", "section", "blockquote", "details", "figure",
                          "center", "aside"])
         levels = self.rng.randint(*DEEP_LIST_LEVELS) if tag != "div" else self.rng.randint(100, 500)
-        return "<%s>" % tag * levels + self.text_run(2) + "</%s>" % tag * levels
+        return "<%s>" % tag * levels + self.innermost() + "</%s>" % tag * levels
 
     def deep_lists(self):
         self.feature("lists nested past six levels")
@@ -985,20 +1017,32 @@ class Generator:
         opening = []
         closing = []
         for level in range(levels):
-            kind = self.pick(["ul", "ol", "dl", "menu", "blockquote", "ol"])
+            kind = self.pick(["ul", "ol", "dl", "menu", "blockquote", "ol", "table"])
             if kind == "dl":
                 opening.append("<dl><dt>term %d<dd>" % level)
             elif kind == "blockquote":
                 opening.append("<blockquote>")
+            elif kind == "table":
+                opening.append("<table><tr><td>cell %d<td>" % level)
             else:
                 opening.append("<%s><li>item %d" % (kind, level))
             closing.append("</%s>" % kind)
-        return "".join(opening) + self.text_run(2) + "".join(reversed(closing))
+        return "".join(opening) + self.innermost() + "".join(reversed(closing))
+
+    def giant_line(self):
+        """Text whose LaTeX, kept on one line, is longer than TeX's input
+        buffer: "~" becomes some 17 bytes, the others stay as they are."""
+        self.feature("line past TeX's input buffer")
+        text = self.pick(["~" * (TEX_BUFFER_BYTES // 16), "word " * (TEX_BUFFER_BYTES // 5),
+                          "x" * TEX_BUFFER_BYTES])
+        return self.pick(["<p>%s</p>", "<ul><li>%s</ul>", "<table><tr><td>%s</table>",
+                          "<pre>%s</pre>", "<h2>%s</h2>", "<dl><dt>%s<dd>x</dl>",
+                          "<a href=x>%s</a>", "<b>%s</b>"]) % text
 
     def deep_tables(self):
         self.feature("tables nested deep")
         levels = self.rng.randint(3, 12)
-        return "<table><tr><td>" * levels + self.text_run(1) + "</td></tr></table>" * levels
+        return "<table><tr><td>" * levels + self.innermost() + "</td></tr></table>" * levels
 
     # --- the document -------------------------------------------------------
 
@@ -1067,7 +1111,7 @@ class Generator:
         if explicit:
             parts.append("</head>\n<body%s>\n" % self.common_attrs())
         nesting = [(0.12, self.deep_inline), (0.1, self.deep_blocks), (0.12, self.deep_lists),
-                   (0.06, self.deep_tables)]
+                   (0.06, self.deep_tables), (0.01, self.giant_line)]
         body = []
         while not self.out_of_budget():
             body.append(self.block(0))
@@ -1085,7 +1129,11 @@ class Generator:
             parts.append("</body></html>\n")
         if self.chance(0.1):
             parts.append(self.eof_tail())
-        return "".join(parts)
+        document = "".join(parts)
+        if self.chance(0.05):
+            self.feature("minified: no line feeds")
+            document = re.sub("[\r\n]+", " ", document)
+        return document
 
 
 def encode(document, rng):
