@@ -45,6 +45,22 @@ constexpr std::size_t max_list_environments = 5;
 constexpr std::size_t pre_break_interval = 8;
 /// Tab stops in preformatted text.
 constexpr std::size_t tab_width = 8;
+/// TeX reads its input a line at a time into a buffer of 200000 bytes, and
+/// a minified page is one line: the writer ends its own lines after about
+/// this many bytes, with a space's line end between words and "%" and a
+/// line end (which add nothing) inside a word or preformatted text.
+constexpr std::size_t max_output_line = 2000;
+/// Escaped a piece at a time, so that a word far longer than a line gets
+/// its line ends too; a byte becomes at most 17 bytes of LaTeX.
+constexpr std::size_t word_piece = 64;
+/// TeX holds a whole paragraph in its main memory (5 million words in TeX
+/// Live) before breaking it into lines: a paragraph's LaTeX is ended after
+/// about this many bytes, between two words, and a heading's argument (one
+/// paragraph that cannot be ended early) drops its words past this size.
+constexpr std::size_t max_paragraph_bytes = 60000;
+/// A link whose escaped URL is longer than this is written as its text:
+/// \href reads its URL as one argument on one line.
+constexpr std::size_t max_url_bytes = 4096;
 
 bool is_html_space(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
@@ -192,6 +208,15 @@ class body_writer {
   void open_frame(std::size_t i);
   void ensure_item_in(std::size_t list);
   void prepare_content();
+  /// Something new begins (a paragraph, an item, a cell, an environment):
+  /// no space or paragraph break is due before what comes next.
+  void begin_block() {
+    at_block_start_ = drop_space_ = true;
+    paragraph_start_ = out_.written();
+  }
+  bool paragraph_too_long() const {
+    return out_.written() - paragraph_start_ > max_paragraph_bytes;
+  }
   void write_pending_targets();
   void write_paragraph_break();
   bool block_like(frame_kind kind) const;
@@ -201,6 +226,9 @@ class body_writer {
   void write_flowing(std::string_view piece);
   void write_preformatted(std::string_view piece);
   void flush_pre_newlines();
+  /// Ends the output line where it has grown long: `inside_word` with a
+  /// comment, so that no space comes in.
+  void end_long_line(bool inside_word);
   void open_wrappers();
   void close_wrappers();
   void write_image(node_id img);
@@ -255,6 +283,8 @@ class body_writer {
   /// dropped.
   bool drop_space_ = true;
   std::vector<std::string> pending_targets_;
+  std::size_t line_start_ = 0;       ///< out_.written() at the last line end
+  std::size_t paragraph_start_ = 0;  ///< out_.written() when it began
 
   std::size_t restricted_ = 0;  ///< inside a heading's argument
   std::size_t inline_groups_ = 0;
@@ -432,7 +462,7 @@ void body_writer::leave() {
   frames_.pop_back();
   first_unopened_ = std::min(first_unopened_, frames_.size());
   if (was_block) request_paragraph();
-  if (was_opened_heading) at_block_start_ = drop_space_ = true;
+  if (was_opened_heading) begin_block();
 }
 
 // --- Pending breaks and lazy opening ---
@@ -466,7 +496,7 @@ void body_writer::request_space() { pending_space_ = true; }
 void body_writer::write_paragraph_break() {
   if (pending_paragraph_ && !at_block_start_) {
     out_.write("\n\n");
-    at_block_start_ = drop_space_ = true;
+    begin_block();
     escape_.ligature_start = 0;
   }
   pending_paragraph_ = false;
@@ -478,7 +508,7 @@ void body_writer::ensure_item_in(std::size_t list) {
   }
   out_.write("\\item[] ");
   frames_[list].item_open = true;
-  at_block_start_ = drop_space_ = true;
+  begin_block();
   pending_paragraph_ = false;
 }
 
@@ -506,7 +536,7 @@ void body_writer::open_frame(std::size_t i) {
     frames_[f.list].item_open = true;
   }
   if (block_like(f.kind)) {
-    at_block_start_ = drop_space_ = true;
+    begin_block();
   } else {
     drop_space_ = false;
     at_block_start_ = false;
@@ -539,7 +569,9 @@ void body_writer::prepare_content() {
   }
   ensure_item_in(current_list());
   if (pending_space_ && !drop_space_) {
-    out_.put(' ');
+    bool long_line = out_.written() - line_start_ > max_output_line;
+    out_.put(long_line ? '\n' : ' ');
+    if (long_line) line_start_ = out_.written();
     escape_.ligature_start = 0;
   }
   pending_space_ = false;
@@ -567,6 +599,17 @@ void body_writer::write_flowing(std::string_view piece) {
       ++at;
       continue;
     }
+    if (paragraph_too_long()) {
+      if (restricted()) {  // a heading's argument: the word is dropped
+        while (at < piece.size() && !is_html_space(piece[at])) ++at;
+        continue;
+      }
+      close_wrappers();
+      out_.write("\n\n");
+      begin_block();
+      pending_space_ = false;
+      escape_.ligature_start = 0;
+    }
     if (pending_space_ && wrappers_written_) {
       bool underline = false;
       for (const wrapper& w : wrappers_) underline = underline || w.underline;
@@ -578,8 +621,19 @@ void body_writer::write_flowing(std::string_view piece) {
       prepare_content();
     }
     if (!wrappers_written_) open_wrappers();
-    at = write_escaped_word(out_, piece, at, escape_);
+    while (at < piece.size() && !is_html_space(piece[at])) {
+      std::size_t end = std::min(piece.size(), at + word_piece);
+      while (end < piece.size() && (piece[end] & 0xC0) == 0x80) ++end;
+      at = write_escaped_word(out_, piece.substr(0, end), at, escape_);
+      end_long_line(true);
+    }
   }
+}
+
+void body_writer::end_long_line(bool inside_word) {
+  if (out_.written() - line_start_ <= max_output_line) return;
+  out_.write(inside_word ? "%\n" : "\n");
+  line_start_ = out_.written();
 }
 
 void body_writer::flush_pre_newlines() {
@@ -588,7 +642,13 @@ void body_writer::flush_pre_newlines() {
     // \leavevmode: a list or table inside the pre may have ended the
     // paragraph, and \newline has no line to end then.
     out_.write(pre_line_empty_ ? "\\mbox{}" : "\\leavevmode");
-    out_.write("\\newline\n");
+    if (paragraph_too_long()) {
+      out_.write("\\par\n");  // twpre has no paragraph skip: looks the same
+      paragraph_start_ = out_.written();
+    } else {
+      out_.write("\\newline\n");
+    }
+    line_start_ = out_.written();
     pre_line_empty_ = true;
     pre_column_ = pre_run_ = 0;
   }
@@ -631,6 +691,7 @@ void body_writer::write_preformatted(std::string_view piece) {
     ++pre_column_;
     ++pre_run_;
     pre_line_empty_ = false;
+    end_long_line(true);
   }
 }
 
@@ -862,7 +923,12 @@ void body_writer::enter_link(node_id n) {
     }
     open = "\\hyperlink{" + target_name(target.substr(1)) + "}{";
   } else {
-    open = "\\href{" + escape_url(target) + "}{";
+    std::string url = escape_url(target);
+    if (url.size() > max_url_bytes) {
+      push(n, frame_kind::plain, role::plain);
+      return;
+    }
+    open = "\\href{" + url + "}{";
   }
   enter_wrapper(n, std::move(open), false);
   frames_.back().element_role = role::link;
@@ -949,7 +1015,7 @@ void body_writer::leave_row() {
     out_.write("\\hline\n\\endhead\n");
   }
   pending_paragraph_ = pending_space_ = false;
-  at_block_start_ = drop_space_ = true;
+  begin_block();
   pending_targets_.clear();
 }
 
@@ -995,7 +1061,7 @@ void body_writer::enter_cell(node_id n) {
   ++cells_;
   first_unopened_ = frames_.size();
   pending_paragraph_ = pending_space_ = false;
-  at_block_start_ = drop_space_ = true;
+  begin_block();
   escape_.ligature_start = 0;
 }
 
@@ -1018,7 +1084,7 @@ void body_writer::enter_caption(node_id n) {
   ++cells_;
   first_unopened_ = frames_.size();
   pending_paragraph_ = pending_space_ = false;
-  at_block_start_ = drop_space_ = true;
+  begin_block();
 }
 
 void collapse_into(std::string& out, std::string_view text, bool& space) {

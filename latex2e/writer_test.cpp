@@ -256,6 +256,25 @@ TEST(Html5Writer, TablePlanCapsColumns) {
   EXPECT_NE(body.find("\\newline 99"), std::string::npos);
 }
 
+TEST(Html5Writer, OutputLinesAndParagraphsStayWithinTexLimits) {
+  std::string words, tildes(30000, '~');
+  for (int i = 0; i < 30000; ++i) words += "w ";
+  std::string body = body_of("<p>" + words + "<p>" + tildes + "<pre>" +
+                             std::string(5000, 'x') + "</pre>");
+  std::size_t longest = 0, line = 0;
+  for (char c : body) {
+    line = c == '\n' ? 0 : line + 1;
+    longest = std::max(longest, line);
+  }
+  EXPECT_LT(longest, 4000u) << "TeX's input buffer holds 200000 bytes";
+  std::size_t first_break = body.find("\n\n");
+  ASSERT_NE(first_break, std::string::npos);
+  EXPECT_LT(first_break, 70000u) << "a paragraph must fit TeX's memory";
+  EXPECT_NE(body.find("\\textasciitilde{}%\n\\textasciitilde{}"),
+            std::string::npos)
+      << "a line ends inside a word with a comment";
+}
+
 TEST(Html5Writer, PageMetadata) {
   html5::document doc = html5::parse_document(
       "<title> A\n  title </title><meta name=AUTHOR content=' Ann  B '>");

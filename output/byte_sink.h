@@ -29,6 +29,7 @@ class byte_sink {
   byte_sink& operator=(const byte_sink&) = delete;
 
   void write(std::string_view bytes) {
+    written_ += bytes.size();
     if (text_ != nullptr) {
       text_->append(bytes);
     } else if (buffer_.size() + bytes.size() <= capacity) {
@@ -38,6 +39,7 @@ class byte_sink {
     }
   }
   void put(char byte) {
+    ++written_;
     if (text_ == nullptr && buffer_.size() >= capacity) flush();
     (text_ != nullptr ? *text_ : buffer_).push_back(byte);
   }
@@ -48,6 +50,8 @@ class byte_sink {
 
   /// Everything written to a memory sink.
   const std::string& contents() const { return *text_; }
+  /// How many bytes have been written to the sink so far.
+  std::size_t written() const { return written_; }
 
  private:
   /// How much a descriptor or function sink holds before handing it on:
@@ -62,6 +66,7 @@ class byte_sink {
   int fd_ = -1;
   std::function<void(std::string_view)> drain_;
   bool failed_ = false;
+  std::size_t written_ = 0;
   std::string buffer_;
 };
 
