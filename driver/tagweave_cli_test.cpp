@@ -877,9 +877,9 @@ TEST(TagweaveCommandLine, Html5Mode) {
       {.name = "--encoding overrides what the page declares",
        .args = {"--html5", "--encoding=latin1", "page.html"},
        .setup = {file("page.html", "<meta charset=utf-8>" + latin1)},
-       .created = {file("page.tex",
-                        html5_document("<meta charset=utf-8>" + latin1, ".",
-                                       "latin1"))}},
+       .created = {file(
+           "page.tex",
+           html5_document("<meta charset=utf-8>" + latin1, ".", "latin1"))}},
       {.name = "an unknown --encoding label converts nothing",
        .args = {"--html5", "--encoding=bogus", "page.html"},
        .setup = {file("page.html", page)},
