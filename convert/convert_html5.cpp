@@ -39,6 +39,8 @@ conversion_status convert_html5_document(std::string bytes, byte_sink& dest,
                           title_escape);
   latex2e::writer_options writing;
   writing.numbered_headings = options.numbered_headings;
+  writing.tables_as_text =
+      options.style && options.style->find("twocolumn") != std::string::npos;
   if (options.image_folder) {
     writing.images = [folder = *options.image_folder](std::string_view src) {
       return includable_image(folder, src);

@@ -957,7 +957,8 @@ void body_writer::enter_inline_group(node_id n, role r, std::string open) {
 }
 
 void body_writer::enter_table(node_id n) {
-  bool flat = restricted() || pre_depth_ > 0 || cells_ > 0;
+  bool flat =
+      restricted() || pre_depth_ > 0 || cells_ > 0 || options_.tables_as_text;
   table_plan plan;
   if (!flat) {
     plan = plan_table(doc_, n);

@@ -24,6 +24,8 @@ using image_resolver =
 struct writer_options {
   bool numbered_headings = false;  ///< \section rather than \section*
   image_resolver images;           ///< empty: every image is its alt text
+  /// Tables as their cells' text: longtable refuses two-column pages.
+  bool tables_as_text = false;
 };
 
 struct writer_report {

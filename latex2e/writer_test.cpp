@@ -245,6 +245,14 @@ TEST(Html5Writer, ATableLayingOutAPageIsWrittenAsItsCells) {
   EXPECT_NE(body.find("entry 39\n\nword word"), std::string::npos);
 }
 
+TEST(Html5Writer, TablesAsTextOnTwoColumnPages) {
+  writer_options options;
+  options.tables_as_text = true;
+  expect_bodies({{"longtable refuses two-column pages",
+                  "<table><tr><td>a<td>b<tr><td>c</table>", "a b\n\nc"}},
+                options);
+}
+
 TEST(Html5Writer, TablePlanCapsColumns) {
   std::string html = "<table><tr>";
   for (int i = 0; i < 100; ++i) html += "<td>" + std::to_string(i);
