@@ -113,7 +113,9 @@ void write_preamble(byte_sink& out, const document_options& options,
   write_line(out, "\\begin{document}");
   if (options.header) out.write(*options.header);
   if (title_block) {
-    write_line(out, "\\maketitle");
+    // \relax: with hyperref, \maketitle takes an optional argument, and a
+    // body starting with "[" would be read as one.
+    write_line(out, "\\maketitle\\relax");
     if (options.page_break) write_line(out, "\\newpage");
   }
   if (options.contents) {
