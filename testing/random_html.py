@@ -40,6 +40,13 @@ MAX_DEPTH = 5
 # 512 open elements: deep inline nesting goes past the first and up to the
 # second.
 DEEP_INLINE_LEVELS = (256, 600)
+# The parser here keeps 512 open elements; past that it nests no further,
+# and what would have been children become siblings. Structure written just
+# below the limit comes out flattened like that.
+PARSER_DEPTH_LIMIT = 512
+# How far below the limit the structure starts: deep enough that its own
+# elements cross the limit.
+DEPTH_LIMIT_MARGIN = 16
 # LaTeX nests lists (and quote, which is a list) six deep at most.
 DEEP_LIST_LEVELS = (7, 30)
 # Enough items that letter labels (26) and small roman ones run out.
@@ -1029,6 +1036,12 @@ class Generator:
             closing.append("</%s>" % kind)
         return "".join(opening) + self.innermost() + "".join(reversed(closing))
 
+    def at_depth_limit(self):
+        self.feature("structure at the parser's depth limit")
+        levels = PARSER_DEPTH_LIMIT - self.rng.randint(0, DEPTH_LIMIT_MARGIN)
+        tag = self.pick(["div", "span", "b", "blockquote", "section"])
+        return "<%s>" % tag * levels + self.block_sequence(MAX_DEPTH - 3, 3)
+
     def giant_line(self):
         """Text whose LaTeX, kept on one line, is longer than TeX's input
         buffer: "~" becomes some 17 bytes, the others stay as they are."""
@@ -1111,7 +1124,8 @@ class Generator:
         if explicit:
             parts.append("</head>\n<body%s>\n" % self.common_attrs())
         nesting = [(0.12, self.deep_inline), (0.1, self.deep_blocks), (0.12, self.deep_lists),
-                   (0.06, self.deep_tables), (0.01, self.giant_line)]
+                   (0.06, self.deep_tables), (0.01, self.giant_line),
+                   (0.05, self.at_depth_limit)]
         body = []
         while not self.out_of_budget():
             body.append(self.block(0))
