@@ -2,6 +2,7 @@
 """Prints one random HTML document, the same bytes for the same seed.
 
     testing/random_html.py SEED [--size N] [--trace]
+    testing/random_html.py SEED --options
     testing/random_html.py --images DIR
 
 The documents feed testing/compile-random, which checks that whatever
@@ -18,7 +19,8 @@ scripts, emoji, control characters, invalid UTF-8, and malformed markup.
 SEED is any integer. N is the rough size in bytes of the body to aim for
 (default DEFAULT_SIZE); a few shapes (deep nesting, huge tables) go past it
 on purpose. --trace lists on standard error the shapes the document used.
---images DIR writes the image files that documents refer to into DIR:
+--options prints the tagweave options (title, author, numbering, contents,
+class) that go with the seed's document. --images DIR writes the image files that documents refer to into DIR:
 documents expect them beside themselves.
 """
 
@@ -26,6 +28,7 @@ import argparse
 import functools
 import random
 import re
+import shlex
 import struct
 import sys
 import zlib
@@ -1150,6 +1153,32 @@ class Generator:
         return document
 
 
+# The frame's options on the command line, which tagweave takes beside the
+# page: a title and an author with every character LaTeX reserves, and the
+# standard classes with their usual options.
+OPTION_TITLES = ["Q&A: #1 of 100% {x} ~y ^z \\ <a> _ $5", "", "\U0001f600 \u00fcn\u00ef \u65e5\u672c",
+                 "A title\n\nover a blank line", "[bracketed]", "\\end{document}"]
+OPTION_STYLES = ["{article}", "[12pt]{report}", "{book}", "[twocolumn]{article}",
+                 "[a4paper,11pt]{article}", "[twoside,openright]{report}"]
+
+
+def command_options(seed):
+    """The tagweave options that go with the document of `seed`: none for
+    half of the seeds, a mix of the frame's options for the others."""
+    rng = random.Random("options %d" % seed)
+    if rng.random() < 0.5:
+        return []
+    options = []
+    for flag, probability in (("-n", 0.5), ("-c", 0.4), ("-p", 0.2)):
+        if rng.random() < probability:
+            options.append(flag)
+    for flag, values, probability in (("-t", OPTION_TITLES, 0.3), ("-a", OPTION_TITLES, 0.3),
+                                      ("-o", OPTION_STYLES, 0.3)):
+        if rng.random() < probability:
+            options += [flag, rng.choice(values)]
+    return options
+
+
 def encode(document, rng):
     """The document's bytes: UTF-8, the stray bytes it asked for, and now and
     then the whole of it in UTF-16 behind a byte order mark."""
@@ -1174,12 +1203,17 @@ def main():
     parser.add_argument("--size", type=int, default=DEFAULT_SIZE)
     parser.add_argument("--trace", action="store_true")
     parser.add_argument("--images", metavar="DIR")
+    parser.add_argument("--options", action="store_true",
+                        help="print the tagweave options that go with the seed instead")
     args = parser.parse_args()
     if args.images:
         write_images(args.images)
         return
     if args.seed is None:
         parser.error("a seed is needed")
+    if args.options:
+        print(shlex.join(command_options(args.seed)))
+        return
     data, used = generate(args.seed, args.size)
     sys.stdout.buffer.write(data)
     if args.trace:
