@@ -125,6 +125,31 @@ std::vector<double> column_widths(const std::vector<cell_text>& cells,
   return widths;
 }
 
+bool is_element(const document& doc, node_id n, html5::tag name) {
+  return n != no_node && doc[n].kind == node_kind::element &&
+         doc[n].name == name;
+}
+
+/// Whether a row, cell or caption sits where the tree builder puts it: a
+/// row in the table or in its thead, tbody or tfoot, a cell in a row, a
+/// caption in the table. Only at the parser's depth limit, where elements
+/// are inserted as siblings instead of children, can they sit elsewhere;
+/// such a table is written as text, since its rows cannot be followed.
+bool nested_as_built(const document& doc, node_id n, role r, node_id table) {
+  node_id parent = doc[n].parent;
+  switch (r) {
+    case role::table_row:
+      if (parent == table) return true;
+      return (is_element(doc, parent, html5::tag::thead) ||
+              is_element(doc, parent, html5::tag::tbody) ||
+              is_element(doc, parent, html5::tag::tfoot)) &&
+             doc[parent].parent == table;
+    case role::table_cell: return is_element(doc, parent, html5::tag::tr);
+    case role::table_caption: return parent == table;
+    default: return true;
+  }
+}
+
 }  // namespace
 
 table_plan plan_table(const document& doc, node_id table) {
@@ -163,6 +188,10 @@ table_plan plan_table(const document& doc, node_id table) {
     if (r == role::hidden) continue;
     std::size_t nested = s.nested_tables;
     std::size_t cell = s.cell;
+    if (nested == 0 && !nested_as_built(doc, s.node, r, table)) {
+      plan.rows.clear();
+      return plan;
+    }
     if (nested == 0) {
       if (r == role::table) {
         nested = 1;

@@ -696,7 +696,12 @@ void body_writer::write_preformatted(std::string_view piece) {
 }
 
 void body_writer::open_wrappers() {
-  for (const wrapper& w : wrappers_) out_.write(w.open);
+  for (const wrapper& w : wrappers_) {
+    // A heading's title is also written to the .aux and .toc files, where
+    // fragile commands such as \hyperlink and \href break unprotected.
+    if (restricted()) out_.write("\\protect");
+    out_.write(w.open);
+  }
   wrappers_written_ = !wrappers_.empty();
   if (wrappers_written_) escape_.ligature_start = 0;
 }

@@ -100,7 +100,11 @@ TEST(Html5Writer, Headings) {
        {"a heading's link target goes before it, out of the moving argument",
         "<a href=#s>x</a><h2 id=s>T<a href=#t id=t>u</a></h2>v",
         "\\hyperlink{tw.73}{x}\n\n\\hypertarget{tw.73}{}\\subsection{T"
-        "\\hyperlink{tw.74}{u}}\n\\hypertarget{tw.74}{}v"}},
+        "\\protect\\hyperlink{tw.74}{u}}\n\\hypertarget{tw.74}{}v"},
+       {"a link around a heading is protected inside it, not outside",
+        "<a href=#s><h2 id=s>T</h2>x</a>",
+        "\\hypertarget{tw.73}{}\\subsection{\\protect\\hyperlink{tw.73}{T}}"
+        "\n\\hyperlink{tw.73}{x}"}},
       numbered);
 }
 
@@ -243,6 +247,17 @@ TEST(Html5Writer, ATableLayingOutAPageIsWrittenAsItsCells) {
       body_of("<table><tr><td>" + menu + "<td>" + text + "</table>");
   EXPECT_EQ(body.find("longtable"), std::string::npos) << body;
   EXPECT_NE(body.find("entry 39\n\nword word"), std::string::npos);
+}
+
+TEST(Html5Writer, ATableTheParserCouldNotNestIsWrittenAsText) {
+  // Past the depth limit the tree builder inserts a table's row, cell and
+  // text as siblings; rows cannot be followed there, words must stay.
+  std::string deep;
+  for (int i = 0; i < 507; ++i) deep += "<div>";
+  std::string body = body_of(deep + "<table><td>a<caption>c</table>");
+  EXPECT_EQ(body.find("longtable"), std::string::npos) << body;
+  EXPECT_NE(body.find('a'), std::string::npos) << body;
+  EXPECT_NE(body.find('c'), std::string::npos) << body;
 }
 
 TEST(Html5Writer, TablesAsTextOnTwoColumnPages) {
