@@ -58,12 +58,71 @@ constexpr std::size_t word_piece = 64;
 /// about this many bytes, between two words, and a heading's argument (one
 /// paragraph that cannot be ended early) drops its words past this size.
 constexpr std::size_t max_paragraph_bytes = 60000;
+/// A numbered heading's title also goes to the table of contents and the
+/// PDF's bookmarks, and hyperref's conversion of a title to a bookmark
+/// takes minutes on a long one: those get the heading's first words, up to
+/// about this many bytes of text, as a plain short title.
+constexpr std::size_t max_contents_title_bytes = 160;
 /// A link whose escaped URL is longer than this is written as its text:
 /// \href reads its URL as one argument on one line.
 constexpr std::size_t max_url_bytes = 4096;
 
 bool is_html_space(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
+}
+
+void collapse_into(std::string& out, std::string_view text, bool& space) {
+  for (char c : text) {
+    if (is_html_space(c)) {
+      space = !out.empty();
+      continue;
+    }
+    if (space) out += ' ';
+    space = false;
+    out += c;
+  }
+}
+
+/// The text of `element`'s subtree, white space collapsed, cut after about
+/// `limit` bytes at a space (or a character's end) with "..." appended.
+std::string first_words(const document& doc, node_id element,
+                        std::size_t limit) {
+  std::string text;
+  bool space = false, cut = false;
+  std::vector<node_id> pending{element};
+  while (!pending.empty() && !cut) {
+    node_id n = pending.back();
+    pending.pop_back();
+    if (doc[n].kind == node_kind::text) {
+      doc.for_each_text_piece(n, [&](std::string_view piece) {
+        if (text.size() <= limit) collapse_into(text, piece, space);
+      });
+      cut = text.size() > limit;
+      continue;
+    }
+    if (doc[n].kind != node_kind::element ||
+        (n != element && role_of(doc, n) == role::hidden)) {
+      continue;
+    }
+    std::size_t mark = pending.size();
+    for (node_id c = doc[n].first_child; c != no_node;
+         c = doc[c].next_sibling) {
+      pending.push_back(c);
+    }
+    std::reverse(pending.begin() + static_cast<std::ptrdiff_t>(mark),
+                 pending.end());
+  }
+  if (!cut) return text;
+  std::size_t end = text.rfind(' ', limit);
+  if (end == std::string::npos || end < limit / 2) {
+    end = limit;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
+      --end;
+    }
+  }
+  text.resize(end);
+  text += "...";
+  return text;
 }
 
 enum class frame_kind : std::uint8_t {
@@ -93,6 +152,8 @@ struct frame {
   bool counts_itemize = false, counts_enumerate = false,
        counts_environment = false, counts_group = false, restricts = false,
        pushed_wrapper = false;
+  /// A numbered heading: its short title is written when it opens.
+  bool short_title = false;
   /// The nearest list environment at or below this frame, or npos.
   std::size_t list = npos;
   /// The nearest table frame (planned or flat) at or below, or npos.
@@ -235,6 +296,7 @@ class body_writer {
   void write_line_break();
   void write_rule();
   void write_alt_text(std::string_view alt);
+  void write_short_title(node_id heading);
   void note_target(node_id element);
 
   // --- Elements ---
@@ -531,6 +593,7 @@ void body_writer::open_frame(std::size_t i) {
   if (f.restricts) write_pending_targets();
   if (f.open.empty()) return;
   out_.write(f.open);
+  if (f.short_title) write_short_title(f.node);
   escape_.ligature_start = 0;
   if (f.kind == frame_kind::item && f.list != npos) {
     frames_[f.list].item_open = true;
@@ -748,6 +811,24 @@ void body_writer::write_image(node_id img) {
   escape_.ligature_start = 0;
 }
 
+/// "[words]{" after a numbered sectioning command: plain text, so that
+/// the contents and bookmarks get no fragile command and no long title.
+void body_writer::write_short_title(node_id heading) {
+  std::string words = first_words(doc_, heading, max_contents_title_bytes);
+  escape_state state;  // its characters are counted in the title proper
+  out_.put('[');
+  for (std::size_t at = 0; at < words.size();) {
+    if (words[at] == ']') {  // would end the optional argument
+      out_.write("{]}");
+      state.ligature_start = 0;
+      ++at;
+    } else {
+      at = write_escaped_character(out_, words, at, state);
+    }
+  }
+  out_.write("]{");
+}
+
 void body_writer::write_line_break() {
   close_wrappers();
   if (restricted()) {
@@ -805,8 +886,12 @@ void body_writer::enter_heading(node_id n) {
   std::string open = "\\";
   open += commands[level - 1];
   if (!options_.numbered_headings) open += '*';
-  open += '{';
   push(n, frame_kind::heading, role::heading, std::move(open), "}\n");
+  if (options_.numbered_headings) {
+    frames_.back().short_title = true;
+  } else {
+    frames_.back().open += '{';
+  }
   frames_.back().restricts = true;
   ++restricted_;
 }
@@ -1091,18 +1176,6 @@ void body_writer::enter_caption(node_id n) {
   first_unopened_ = frames_.size();
   pending_paragraph_ = pending_space_ = false;
   begin_block();
-}
-
-void collapse_into(std::string& out, std::string_view text, bool& space) {
-  for (char c : text) {
-    if (is_html_space(c)) {
-      space = !out.empty();
-      continue;
-    }
-    if (space) out += ' ';
-    space = false;
-    out += c;
-  }
 }
 
 }  // namespace

@@ -96,16 +96,29 @@ TEST(Html5Writer, Headings) {
   writer_options numbered;
   numbered.numbered_headings = true;
   expect_bodies(
-      {{"-n numbers them", "<h2>a</h2>", "\\subsection{a}\n"},
+      {{"-n numbers them, with a plain title for the contents",
+        "<h2>a <b>]</b>--<script>x</script></h2>",
+        "\\subsection[a {]}-{}-]{a {\\bfseries ]}-{}-}\n"},
        {"a heading's link target goes before it, out of the moving argument",
         "<a href=#s>x</a><h2 id=s>T<a href=#t id=t>u</a></h2>v",
-        "\\hyperlink{tw.73}{x}\n\n\\hypertarget{tw.73}{}\\subsection{T"
+        "\\hyperlink{tw.73}{x}\n\n\\hypertarget{tw.73}{}\\subsection[Tu]{T"
         "\\protect\\hyperlink{tw.74}{u}}\n\\hypertarget{tw.74}{}v"},
        {"a link around a heading is protected inside it, not outside",
         "<a href=#s><h2 id=s>T</h2>x</a>",
-        "\\hypertarget{tw.73}{}\\subsection{\\protect\\hyperlink{tw.73}{T}}"
+        "\\hypertarget{tw.73}{}\\subsection[T]{\\protect\\hyperlink{tw.73}{T}}"
         "\n\\hyperlink{tw.73}{x}"}},
       numbered);
+  // hyperref takes minutes to turn a long title into a bookmark: the
+  // contents get the first words only, cut between two words.
+  std::string words;
+  for (int i = 0; i < 100; ++i) words += "word" + std::to_string(i) + " ";
+  std::string body = body_of("<h1>" + words + "</h1>", numbered);
+  EXPECT_EQ(body.find("\\section[word0 word1 "), 0u) << body;
+  std::size_t end = body.find("...]{word0 ");
+  EXPECT_LT(end, 200u) << body;
+  std::string short_title = body.substr(9, end - 9) + " ";
+  EXPECT_EQ(words.compare(0, short_title.size(), short_title), 0)
+      << "not cut between two words: " << body;
 }
 
 TEST(Html5Writer, Lists) {
