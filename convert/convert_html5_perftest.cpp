@@ -3,6 +3,7 @@
 #include "convert/convert.h"
 #include "testing/bench_support.h"
 #include "testing/heap_meter.h"
+#include "testing/hostile_html.h"
 #include "testing/real_pages.h"
 
 #include <benchmark/benchmark.h>
@@ -60,6 +61,38 @@ void BM_convert_html5_memory(benchmark::State& state) {
 BENCHMARK(BM_convert_html5_memory)
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
+
+/// A hostile shape through the whole conversion, LaTeX written to a sink
+/// that drops it; bench/run prints the 16 MiB / 1 MiB time ratio.
+void convert_shape(benchmark::State& state,
+                   const testing::hostile_shape* shape) {
+  std::string text = shape->text(static_cast<std::size_t>(state.range(0)));
+  document_options options = html5_options();
+  for (auto _ : state) {
+    byte_sink out(
+        [](std::string_view piece) { benchmark::DoNotOptimize(piece.data()); });
+    convert_html5_document(text, out, options);
+    out.flush();
+    state.PauseTiming();
+    testing::return_free_memory();
+    state.ResumeTiming();
+  }
+  testing::report_bytes(state, text.size());
+}
+
+bool register_shapes() {
+  for (const testing::hostile_shape& shape : testing::hostile_shapes()) {
+    benchmark::RegisterBenchmark(
+        ("html5_convert/" + std::string(shape.name)).c_str(), convert_shape,
+        &shape)
+        ->Arg(1 << 20)
+        ->Arg(16 << 20)
+        ->Unit(benchmark::kMillisecond);
+  }
+  return true;
+}
+
+const bool shapes_registered = register_shapes();
 
 }  // namespace
 }  // namespace tagweave

@@ -5,15 +5,13 @@
 #include "html5/parse.h"
 #include "testing/bench_support.h"
 #include "testing/heap_meter.h"
+#include "testing/hostile_html.h"
 #include "testing/real_pages.h"
 
 #include <benchmark/benchmark.h>
 
 #if TAGWEAVE_HAVE_GUMBO
 #include <gumbo.h>
-#endif
-#ifdef __GLIBC__
-#include <malloc.h>
 #endif
 
 #include <algorithm>
@@ -98,61 +96,15 @@ void BM_gumbo_real_pages(benchmark::State& state) {
 BENCHMARK(BM_gumbo_real_pages)->Unit(benchmark::kMillisecond);
 #endif
 
-/// A hostile shape: `unit` repeated to about `bytes`, between a head and a
-/// tail.
-struct hostile_shape {
-  const char* name;
-  std::string head;
-  std::string unit;
-  std::string tail;
-};
-
-const std::vector<hostile_shape>& hostile_shapes() {
-  static const std::vector<hostile_shape> shapes = [] {
-    std::string formatting_with_attributes;
-    for (int i = 0; i < 200; ++i) {
-      formatting_with_attributes += "<b id=" + std::to_string(i) +
-                                    "><i class=c" + std::to_string(i) + ">";
-    }
-    return std::vector<hostile_shape>{
-        {"nested_div", "", "<div>", ""},
-        {"ul_li", "", "<ul><li>", ""},
-        {"unclosed_b", "", "<b>", ""},
-        {"formatting_then_p_x", "<p>" + formatting_with_attributes, "</p>x",
-         ""},
-        {"nested_table", "", "<table>", ""},
-        {"foster_parented_text", "<table>", "x", ""},
-        {"long_attribute", "<a href=\"", "x", "\">"},
-        {"amp_without_semicolon", "", "&amp", ""},
-        {"a_in_unclosed_element", "<div>", "<a", ""},
-    };
-  }();
-  return shapes;
-}
-
-/// Gives the memory of the last parse back to the system, as a new process
-/// starts. Without this, glibc keeps the 1 MiB parse's memory for the next
-/// iteration but returns the 16 MiB parse's (its blocks are too large to
-/// keep), so only the large size would pay for first touching its pages and
-/// the ratio would measure the allocator rather than the parser.
-void return_free_memory() {
-#ifdef __GLIBC__
-  malloc_trim(0);
-#endif
-}
-
-void parse_shape(benchmark::State& state, const hostile_shape* shape) {
-  auto bytes = static_cast<std::size_t>(state.range(0));
-  std::string text = shape->head;
-  while (text.size() < bytes) text += shape->unit;
-  text += shape->tail;
+void parse_shape(benchmark::State& state, const testing::hostile_shape* shape) {
+  std::string text = shape->text(static_cast<std::size_t>(state.range(0)));
   for (auto _ : state) {
     {
       document doc = parse_document(text);
       benchmark::DoNotOptimize(doc);
     }
     state.PauseTiming();
-    return_free_memory();
+    testing::return_free_memory();
     state.ResumeTiming();
   }
   report_bytes(state, text.size());
@@ -166,7 +118,7 @@ void at_one_and_sixteen_mib(benchmark::internal::Benchmark* bench) {
 }
 
 bool register_shapes() {
-  for (const hostile_shape& shape : hostile_shapes()) {
+  for (const testing::hostile_shape& shape : testing::hostile_shapes()) {
     at_one_and_sixteen_mib(benchmark::RegisterBenchmark(
         ("html5_parse/" + std::string(shape.name)).c_str(), parse_shape,
         &shape));
