@@ -779,15 +779,7 @@ void body_writer::close_wrappers() {
 void body_writer::write_alt_text(std::string_view alt) {
   std::string collapsed;
   bool space = false;
-  for (char c : alt) {
-    if (is_html_space(c)) {
-      space = !collapsed.empty();
-      continue;
-    }
-    if (space) collapsed += ' ';
-    space = false;
-    collapsed += c;
-  }
+  collapse_into(collapsed, alt, space);
   if (collapsed.empty()) return;
   prepare_content();
   out_.put('[');
