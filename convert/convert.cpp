@@ -17,7 +17,7 @@ class rendering_consumer : public mark_consumer {
   rendering_consumer(byte_sink& dest, const document_options& options)
       : walk_(dest, S_NORMAL, options) {}
 
-  void take(mark_up&& rec) override {
+  void take(const mark_view& rec) override {
     if (!ended_early_) ended_early_ = !walk_.render(rec);
   }
   bool ended_early() const { return ended_early_; }
@@ -29,8 +29,8 @@ class rendering_consumer : public mark_consumer {
 
 }  // namespace
 
-conversion_status convert_document(std::string_view text, byte_sink& dest,
-                                   const document_options& options) {
+conversion_status convert_document_in_place(std::string& text, byte_sink& dest,
+                                            const document_options& options) {
   write_frame_preamble(dest, options);
   rendering_consumer body(dest, options);
   conversion_status status;
@@ -39,6 +39,12 @@ conversion_status convert_document(std::string_view text, byte_sink& dest,
   status.stray_list_end = body.ended_early();
   write_frame_closing(dest, options);
   return status;
+}
+
+conversion_status convert_document(std::string_view text, byte_sink& dest,
+                                   const document_options& options) {
+  std::string working(text);
+  return convert_document_in_place(working, dest, options);
 }
 
 std::string_view version() { return TAGWEAVE_VERSION; }
@@ -50,7 +56,8 @@ conversion_status convert_in_mode(std::string_view html, byte_sink& dest,
   if (options.mode == reading_mode::html5) {
     return convert_html5_document(std::string(html), dest, options);
   }
-  return convert_document(fold_line_ends(html), dest, options);
+  std::string folded = fold_line_ends(html);
+  return convert_document_in_place(folded, dest, options);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include <tagweave/tagweave.h>
 
+#include <string>
 #include <string_view>
 
 namespace tagweave {
@@ -18,6 +19,12 @@ namespace tagweave {
 /// title or listing does not swallow the next one's text.
 conversion_status convert_document(std::string_view text, byte_sink& dest,
                                    const document_options& options);
+
+/// The same conversion without a copy of the text: `text` is working space,
+/// its runs decoded where they stand, and its contents afterwards are
+/// unspecified. Memory stays that of the text plus the output's buffer.
+conversion_status convert_document_in_place(std::string& text, byte_sink& dest,
+                                            const document_options& options);
 
 /// html5 mode: `bytes` is the file as read; it is decoded (sniffing or
 /// options.encoding), parsed by the HTML standard and written as LaTeX2e.

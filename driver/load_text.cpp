@@ -4,7 +4,6 @@
 
 #include <sys/stat.h>
 #include <unistd.h>
-#include <array>
 #include <cerrno>
 #include <new>
 
@@ -12,33 +11,40 @@ namespace tagweave {
 
 namespace {
 
-/// Reserves room for a regular file's whole contents up front.
-void reserve_for(int fd, std::string& text) {
+/// Room for the first read: a regular file's whole size and one byte more,
+/// so that the read that finds its end needs no growth; else a chunk.
+std::size_t first_room(int fd) {
+  constexpr std::size_t chunk = 64 * 1024;
   struct stat info {};
   if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
-    text.reserve(static_cast<std::size_t>(info.st_size));
+    return static_cast<std::size_t>(info.st_size) + 1;
   }
+  return chunk;
 }
 
-/// Reads `fd` to its end, handing each chunk to `append`, which adds it to
-/// the text.
-template <typename Append>
-loaded_text load(int fd, Append append) {
+/// Reads `fd` to its end straight into the text, handing each piece read
+/// to `keep`, which may shorten it in place and returns how much of it
+/// stays. The text is never copied but to grow when a pipe or a growing
+/// file outruns the room first made.
+template <typename Keep>
+loaded_text load(int fd, Keep keep) {
   loaded_text result;
   try {
-    reserve_for(fd, result.text);
-    std::array<char, 64 * 1024> chunk;
+    std::string& text = result.text;
+    text.resize(first_room(fd));
+    std::size_t kept = 0;
     for (;;) {
-      ssize_t got = ::read(fd, chunk.data(), chunk.size());
+      if (kept == text.size()) text.resize(text.size() * 2);
+      ssize_t got = ::read(fd, text.data() + kept, text.size() - kept);
       if (got == 0) break;
       if (got < 0) {
         if (errno == EINTR) continue;
         result.status = load_status::read_error;
         break;
       }
-      append(result.text,
-             std::string_view(chunk.data(), static_cast<std::size_t>(got)));
+      kept += keep(text.data() + kept, static_cast<std::size_t>(got));
     }
+    text.resize(kept);
   } catch (const std::bad_alloc&) {
     result.text.clear();
     result.text.shrink_to_fit();
@@ -51,15 +57,13 @@ loaded_text load(int fd, Append append) {
 
 loaded_text load_text(int fd) {
   line_end_folder folder;
-  return load(fd, [&folder](std::string& text, std::string_view chunk) {
-    folder.append(text, chunk);
+  return load(fd, [&folder](char* piece, std::size_t size) {
+    return folder.fold(piece, size);
   });
 }
 
 loaded_text load_bytes(int fd) {
-  return load(fd, [](std::string& text, std::string_view chunk) {
-    text.append(chunk);
-  });
+  return load(fd, [](char*, std::size_t size) { return size; });
 }
 
 }  // namespace tagweave

@@ -140,9 +140,10 @@ class driver {
   bool write_document(std::string text, std::string_view input, int fd,
                       std::string_view write_error) {
     byte_sink dest(fd);
-    conversion_status status = options_.mode == reading_mode::html5
-                                   ? convert_html5(std::move(text), input, dest)
-                                   : convert_document(text, dest, options_);
+    conversion_status status =
+        options_.mode == reading_mode::html5
+            ? convert_html5(std::move(text), input, dest)
+            : convert_document_in_place(text, dest, options_);
     bool written = dest.flush();
     if (status.unterminated_tag) fail(messages::bad_mark);
     if (status.stray_list_end) fail(messages::abnormal_exit);

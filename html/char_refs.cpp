@@ -119,32 +119,37 @@ std::optional<decoded_reference> decode_reference(std::string_view text,
   return std::nullopt;
 }
 
-void decode_entities(std::string& text) {
-  std::size_t read = text.find('&');
-  if (read == std::string::npos) return;
+std::size_t decode_entities(char* data, std::size_t size) {
+  std::string_view view(data, size);
+  std::size_t read = view.find('&');
+  if (read == std::string_view::npos) return size;
   // Whether a reference is terminated only asks if any ';' follows it, so
   // the last ';' of the text answers it for every reference at once.
-  const std::size_t last_semicolon = text.rfind(';');
-  std::string_view view(text);
+  const std::size_t last_semicolon = view.rfind(';');
   std::size_t write = read;
-  while (read < view.size()) {
+  while (read < size) {
     if (is_reference_start(view, read)) {
       bool terminated =
-          last_semicolon != std::string::npos && last_semicolon > read;
+          last_semicolon != std::string_view::npos && last_semicolon > read;
       if (auto ref = decode_reference(view, read, terminated)) {
-        text[write++] = ref->byte;
+        data[write++] = ref->byte;
         read = ref->resume;
         continue;
       }
     }
-    // Copy down the plain run up to the next '&' in one move.
+    // Copy down the plain run up to the next '&' in one move. Writing stays
+    // behind reading, so what is still to be read is never overwritten.
     std::size_t next = view.find('&', read + 1);
-    if (next == std::string_view::npos) next = view.size();
-    if (write != read) std::memmove(&text[write], &text[read], next - read);
+    if (next == std::string_view::npos) next = size;
+    if (write != read) std::memmove(data + write, data + read, next - read);
     write += next - read;
     read = next;
   }
-  text.resize(write);
+  return write;
+}
+
+void decode_entities(std::string& text) {
+  text.resize(decode_entities(text.data(), text.size()));
 }
 
 }  // namespace tagweave

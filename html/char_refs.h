@@ -31,6 +31,10 @@ std::optional<decoded_reference> decode_reference(std::string_view text,
                                                   std::size_t amp,
                                                   bool terminated);
 
+/// Decodes every character reference of the `size` bytes at `data` in
+/// place and returns the decoded length, never more than `size`.
+std::size_t decode_entities(char* data, std::size_t size);
+
 /// Decodes every character reference of `text` in place.
 void decode_entities(std::string& text);
 

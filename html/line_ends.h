@@ -5,6 +5,7 @@
 // is given.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -14,6 +15,10 @@ namespace tagweave {
 /// `previous` carries the last byte read across chunks (-1: none yet).
 class line_end_folder {
  public:
+  /// Folds the `size` bytes at `data`, the next chunk of the input, in
+  /// place, and returns how many remain.
+  std::size_t fold(char* data, std::size_t size);
+  /// Appends `chunk` to `text`, folded.
   void append(std::string& text, std::string_view chunk);
 
  private:

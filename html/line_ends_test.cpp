@@ -1,5 +1,7 @@
 #include "html/line_ends.h"
 
+#include "testing/test_text.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -79,6 +81,41 @@ TEST(LineEndFolder, KeepsWhatTheTextAlreadyHolds) {
   // though the text before it ends with one.
   folder.append(text, "\nmore");
   EXPECT_EQ(text, "kept\n\nmore");
+}
+
+/// The loading rules one byte at a time, as plainly as they can be written.
+std::string fold_byte_by_byte(std::string_view text) {
+  std::string out;
+  int previous = -1;
+  for (char c : text) {
+    int byte = static_cast<unsigned char>(c);
+    bool repeated = byte == previous && (c == '\n' || c == '\r');
+    previous = byte;
+    if (!repeated && c != '\0') out += c;
+  }
+  return out;
+}
+
+// The folder skips ordinary bytes a word at a time: a byte to fold must be
+// found at every offset within a word, after bytes above 127 too, and
+// nothing else may stop the skip.
+TEST(FoldLineEnds, FindsEveryByteToFoldWhereverItStandsInAWord) {
+  const std::vector<std::string> pieces = {
+      "\n\n", "\r\r", "\0"s, "\n\0\n"s, "\n", "\r\n\r\n", "\x0e\x0c\x0d\x0d"};
+  const std::vector<std::string> fillers = {"x", "\xe9", "\x80\xff", "\x0e"};
+  for (const std::string& piece : pieces) {
+    for (const std::string& filler : fillers) {
+      for (std::size_t offset = 0; offset < 20; ++offset) {
+        std::string text;
+        for (std::size_t i = 0; i < offset; ++i) text += filler;
+        text += piece;
+        for (std::size_t i = 0; i < 9; ++i) text += filler;
+        text += piece + "end";
+        SCOPED_TRACE(testing::quoted(text));
+        EXPECT_EQ(fold_line_ends(text), fold_byte_by_byte(text));
+      }
+    }
+  }
 }
 
 TEST(FoldLineEnds, IsTheFolderOverTheWholeText) {

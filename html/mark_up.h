@@ -1,7 +1,8 @@
 // The record for one piece of a document between reading and writing: a run
 // of text or one tag. The splitter makes them in document order and hands
-// them on one by one: the converter writes each at once, while the dump and
-// the tests collect them into a list.
+// them on one by one as views into the text it reads: the converter writes
+// each at once, copying nothing, while the dump and the tests collect them
+// into a list of records that own their text.
 #pragma once
 
 #include <cstdint>
@@ -53,6 +54,18 @@ enum mark_kind : std::uint32_t {
   M_UNKNOWN,  ///< a tag whose name is not in the tag table
 };
 
+/// One record as the splitter hands it on, valid only during the call. A
+/// text run's view holds its decoded characters; a tag's holds its text
+/// between '<' and '>' as written, references not yet decoded, since only
+/// the dump and the tests read it (mark_up holds it decoded).
+struct mark_view {
+  mark_kind kind = M_NONE;
+  bool is_end = false;
+  std::string_view text;
+
+  bool is_text_run() const { return kind == M_NONE; }
+};
+
 /// One text run or one tag. A text run has kind M_NONE and holds its
 /// (decoded) characters; a tag holds its text between '<' and '>', attributes
 /// included, which nothing downstream interprets.
@@ -62,6 +75,9 @@ struct mark_up {
   std::string text;     ///< run text, or the start or end tag's text
 
   bool is_text_run() const { return kind == M_NONE; }
+  /// The record as a view, for walks over a list; a tag's text in it is
+  /// the decoded text this record keeps.
+  mark_view view() const { return {kind, is_end, text}; }
 };
 
 /// A whole document in order. Each record owns its strings; nothing points
@@ -73,7 +89,7 @@ using mark_list = std::deque<mark_up>;
 class mark_consumer {
  public:
   virtual ~mark_consumer() = default;
-  virtual void take(mark_up&& rec) = 0;
+  virtual void take(const mark_view& rec) = 0;
 };
 
 }  // namespace tagweave

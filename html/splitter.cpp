@@ -77,7 +77,10 @@ class end_tag_search {
   bool closes_raw_content(std::size_t lt) {
     std::size_t close = next_close(lt);
     if (close == npos) return false;  // unterminated: the '<' is text
-    tag_identity tag = identify_tag(decoded_name_prefix(lt, close));
+    std::string_view written = text_.substr(lt + 1, close - lt - 1);
+    bool semicolon_inside = last_semicolon_ != npos && last_semicolon_ > lt;
+    tag_identity tag = identify_tag(decoded_name_prefix(
+        written, semicolon_inside ? last_semicolon_ - (lt + 1) : npos));
     return tag.is_end && is_raw_kind(tag.kind);
   }
 
@@ -101,27 +104,6 @@ class end_tag_search {
     swept_ = end;
   }
 
-  /// The tag text from after `lt`, decoded up to the end of its name or
-  /// until it is too long to be any name in the tag table.
-  std::string decoded_name_prefix(std::size_t lt, std::size_t close) {
-    std::string_view tag = text_.substr(0, close);
-    std::string prefix;
-    std::size_t pos = lt + 1;
-    while (pos < close && prefix.size() < longest_tag_name + 2) {
-      char c = tag[pos++];
-      if (c == '&' && is_reference_start(tag, pos - 1)) {
-        bool terminated = last_semicolon_ != npos && last_semicolon_ >= pos;
-        if (auto ref = decode_reference(tag, pos - 1, terminated)) {
-          c = ref->byte;
-          pos = ref->resume;
-        }
-      }
-      prefix.push_back(c);
-      if (is_c_space(c)) break;
-    }
-    return prefix;
-  }
-
   std::string_view text_;
   std::size_t close_ = 0;
   bool no_more_closes_ = false;
@@ -133,13 +115,16 @@ class end_tag_search {
 /// and what the last tag asked for.
 class splitter {
  public:
-  splitter(std::string_view source, mark_consumer& consumer)
-      : text_(source), end_search_(source), consumer_(consumer) {}
+  splitter(std::string& source, mark_consumer& consumer)
+      : data_(source.data()),
+        text_(source),
+        end_search_(text_),
+        consumer_(consumer) {}
 
   split_status run() {
     while (pos_ < text_.size()) {
       if (mode_ == run_mode::rest) {
-        emit_run(std::string(text_.substr(pos_)));
+        emit_run(text_.substr(pos_));
         break;
       }
       std::size_t run_end = mode_ == run_mode::raw
@@ -161,19 +146,17 @@ class splitter {
     return text_.size();
   }
 
-  void emit(mark_up&& rec) {
-    if (!is_dropped_blank_run(rec, keep_blanks_))
-      consumer_.take(std::move(rec));
+  void emit(const mark_view& rec) {
+    if (!is_dropped_blank_run(rec, keep_blanks_)) consumer_.take(rec);
   }
 
-  void emit_run(std::string&& text) {
-    emit(mark_up{M_NONE, false, std::move(text)});
-  }
+  void emit_run(std::string_view text) { emit(mark_view{M_NONE, false, text}); }
 
+  /// Decodes the run in place: decoding only shortens, and nothing after
+  /// the run has been read yet, so no copy is needed.
   void emit_decoded_run(std::size_t begin, std::size_t end) {
-    std::string run(text_.substr(begin, end - begin));
-    decode_entities(run);
-    emit_run(std::move(run));
+    std::size_t length = decode_entities(data_ + begin, end - begin);
+    emit_run(text_.substr(begin, length));
   }
 
   /// Reads the tag at `lt` and lets it take effect. False when it is never
@@ -183,11 +166,11 @@ class splitter {
     if (tag.status != tag_status::read) return false;
     pos_ = tag.end + 1;
     apply_tag_effect(tag.mark);
-    emit(std::move(tag.mark));
+    emit(tag.mark);
     return true;
   }
 
-  void apply_tag_effect(const mark_up& tag) {
+  void apply_tag_effect(const mark_view& tag) {
     mode_ = run_mode::ordinary;
     if (tag.kind == M_PREFORMATTED) keep_blanks_ = !tag.is_end;
     if (tag.is_end) return;
@@ -202,7 +185,8 @@ class splitter {
     if (pos_ < text_.size() && text_[pos_] == '\n') ++pos_;
   }
 
-  std::string_view text_;
+  char* data_;             // the text, where runs are decoded in place
+  std::string_view text_;  // the same text, for reading
   end_tag_search end_search_;
   std::size_t pos_ = 0;
   bool keep_blanks_ = false;
@@ -214,7 +198,9 @@ class splitter {
 class list_collector : public mark_consumer {
  public:
   explicit list_collector(mark_list& marks) : marks_(marks) {}
-  void take(mark_up&& rec) override { marks_.push_back(std::move(rec)); }
+  void take(const mark_view& rec) override {
+    marks_.push_back(owned_record(rec));
+  }
 
  private:
   mark_list& marks_;
@@ -222,18 +208,19 @@ class list_collector : public mark_consumer {
 
 }  // namespace
 
-bool is_dropped_blank_run(const mark_up& rec, bool keep_blanks) {
+bool is_dropped_blank_run(const mark_view& rec, bool keep_blanks) {
   return !keep_blanks && rec.is_text_run() && is_blank_run(rec.text);
 }
 
-split_status split_document(std::string_view source, mark_consumer& consumer) {
+split_status split_document(std::string& source, mark_consumer& consumer) {
   return splitter(source, consumer).run();
 }
 
 split_result split_document(std::string_view source) {
+  std::string working(source);
   split_result result;
   list_collector collector(result.marks);
-  result.status = split_document(source, collector);
+  result.status = split_document(working, collector);
   return result;
 }
 

@@ -5,6 +5,7 @@
 
 #include "html/mark_up.h"
 
+#include <string>
 #include <string_view>
 
 namespace tagweave {
@@ -21,15 +22,17 @@ struct split_result {
 
 /// Splits `source` into mark-up records, handing each to `consumer` as soon
 /// as it is read; blank runs outside preformatted text are dropped. Linear in
-/// the size of the text, whatever the text.
-split_status split_document(std::string_view source, mark_consumer& consumer);
+/// the size of the text, whatever the text. Text runs are decoded where they
+/// stand, so `source` is working space: afterwards its contents are
+/// unspecified. Nothing is copied, so memory stays that of the text.
+split_status split_document(std::string& source, mark_consumer& consumer);
 
-/// Splits `source` into the list of its mark-up records.
+/// Splits a copy of `source` into the list of its mark-up records.
 split_result split_document(std::string_view source);
 
 /// True when `rec` is a text run made only of blanks and blanks are not
 /// kept: outside preformatted text such runs carry nothing, and the splitter
 /// drops them.
-bool is_dropped_blank_run(const mark_up& rec, bool keep_blanks);
+bool is_dropped_blank_run(const mark_view& rec, bool keep_blanks);
 
 }  // namespace tagweave

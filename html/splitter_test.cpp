@@ -229,7 +229,7 @@ TEST(DroppedBlankRun, OnlyBlankTextRunsOutsidePreformattedText) {
     SCOPED_TRACE("kind " + std::to_string(c.rec.kind) + " text \"" +
                  c.rec.text + "\" keep_blanks " +
                  std::to_string(c.keep_blanks));
-    EXPECT_EQ(is_dropped_blank_run(c.rec, c.keep_blanks), c.dropped);
+    EXPECT_EQ(is_dropped_blank_run(c.rec.view(), c.keep_blanks), c.dropped);
   }
 }
 

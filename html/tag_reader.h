@@ -6,6 +6,7 @@
 #include "html/mark_up.h"
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace tagweave {
@@ -33,6 +34,18 @@ struct tag_identity {
 /// `longest_tag_name` + 1 name characters.
 tag_identity identify_tag(std::string_view decoded_text);
 
+/// The first `longest_tag_name` + 2 bytes of a tag's text as written,
+/// decoded as the whole text would decode: enough for identify_tag.
+/// `last_semicolon` is the position of the text's last ';' (npos: none),
+/// which tells whether a reference is terminated; nothing is read or copied
+/// beyond the prefix, so a caller that knows it pays nothing per byte.
+std::string decoded_name_prefix(std::string_view written,
+                                std::size_t last_semicolon);
+
+/// Identifies a tag from its text as written, references undecoded: the
+/// same answer identify_tag gives for the decoded text.
+tag_identity identify_written_tag(std::string_view written);
+
 enum class tag_status {
   not_a_tag,     ///< the position does not hold '<'
   unterminated,  ///< no '>' follows before the end of the text
@@ -41,12 +54,16 @@ enum class tag_status {
 
 struct tag_read {
   tag_status status;
-  mark_up mark;     ///< the tag, when read
+  mark_view mark;   ///< the tag, when read: a view of its text as written
   std::size_t end;  ///< the '>' (read) or the end of the text (unterminated)
 };
 
-/// Reads the tag whose '<' stands at `position` in `text`. The tag text is
-/// copied and its character references decoded before anything looks at it.
+/// Reads the tag whose '<' stands at `position` in `text`. The kind is that
+/// of the decoded text, but nothing is copied or decoded unless a reference
+/// stands in the name.
 tag_read read_tag(std::string_view text, std::size_t position);
+
+/// A record that owns its text, a tag's text decoded: what a list keeps.
+mark_up owned_record(const mark_view& view);
 
 }  // namespace tagweave

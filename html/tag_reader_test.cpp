@@ -67,7 +67,7 @@ TEST(ReadTag, IdentifiesTagTexts) {
     ASSERT_EQ(got.status, tag_status::read);
     EXPECT_EQ(got.mark.kind, c.kind);
     EXPECT_EQ(got.mark.is_end, c.is_end);
-    EXPECT_EQ(got.mark.text, c.stored);
+    EXPECT_EQ(owned_record(got.mark).text, c.stored);
     EXPECT_EQ(got.end, text.size() - 1);
   }
 }
@@ -172,7 +172,7 @@ TEST(ReadTag, ReportsWhereItStopped) {
     if (c.status == tag_status::not_a_tag) continue;
     EXPECT_EQ(got.end, c.end);
     if (c.status == tag_status::read) {
-      EXPECT_EQ(got.mark.text, c.stored);
+      EXPECT_EQ(owned_record(got.mark).text, c.stored);
     }
   }
 }

@@ -32,6 +32,28 @@ constexpr escape_table make_escape_table() {
 
 constexpr escape_table escapes = make_escape_table();
 
+/// The bytes that have a replacement, as one flag each: the scan for the
+/// next of them is the writer's innermost loop.
+constexpr std::array<bool, 256> make_escaped_bytes() {
+  std::array<bool, 256> escaped{};
+  for (std::size_t byte = 0; byte < escaped.size(); ++byte) {
+    escaped[byte] = !escapes[byte].empty();
+  }
+  return escaped;
+}
+
+constexpr std::array<bool, 256> escaped_bytes = make_escaped_bytes();
+
+/// The first byte of `chars` at or after `from` that has a replacement, or
+/// the end.
+std::size_t next_escaped(std::string_view chars, std::size_t from) {
+  while (from < chars.size() &&
+         !escaped_bytes[static_cast<unsigned char>(chars[from])]) {
+    ++from;
+  }
+  return from;
+}
+
 /// The replacement for `byte`, or the empty view when it passes unchanged.
 std::string_view latex_escape_of(char byte) {
   return escapes[static_cast<unsigned char>(byte)];
@@ -63,16 +85,15 @@ void write_argument_line_end(byte_sink& dest, char line_end,
 }  // namespace
 
 void write_escaped(byte_sink& dest, std::string_view chars) {
-  // Write each run of bytes that need no escape with one call.
-  std::size_t run_start = 0;
-  for (std::size_t i = 0; i < chars.size(); ++i) {
-    std::string_view escape = latex_escape_of(chars[i]);
-    if (escape.empty()) continue;
-    dest.write(chars.substr(run_start, i - run_start));
-    dest.write(escape);
-    run_start = i + 1;
+  // Each run of bytes that need no escape goes out with one call.
+  std::size_t at = 0;
+  while (at < chars.size()) {
+    std::size_t special = next_escaped(chars, at);
+    if (special > at) dest.write(chars.substr(at, special - at));
+    if (special == chars.size()) return;
+    dest.write(latex_escape_of(chars[special]));
+    at = special + 1;
   }
-  dest.write(chars.substr(run_start));
 }
 
 void write_escaped_argument(byte_sink& dest, std::string_view chars,

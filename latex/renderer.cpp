@@ -63,7 +63,7 @@ bool is_run_in_heading(mark_kind kind) {
 
 /// A heading writes its command (starred unless headings are numbered) and
 /// an opening brace; its end writes the closing brace.
-void write_heading(byte_sink& dest, const mark_up& mark,
+void write_heading(byte_sink& dest, const mark_view& mark,
                    std::string_view command, render_state& state,
                    const document_options& options) {
   if (mark.is_end) {
@@ -116,7 +116,7 @@ void mark_renderer::follow_list_start(mark_kind kind) {
   }
 }
 
-bool mark_renderer::render(const mark_up& mark) {
+bool mark_renderer::render(const mark_view& mark) {
   if (mark.is_text_run()) {
     write_text_run(mark.text);
     return true;
@@ -145,12 +145,12 @@ bool mark_renderer::render(const mark_up& mark) {
   if (opens_list && !mark.is_end) list_start_ = list_start::begun;
   if (text.nested_state == render_state{}) return true;
   if (!mark.is_end) {
-    outer_states_.push_back(state_);
+    outer_states_.push_back(static_cast<std::uint8_t>(state_));
     state_ = text.nested_state;
     return true;
   }
   if (outer_states_.empty()) return false;  // closes nothing: the walk ends
-  state_ = outer_states_.back();
+  state_ = static_cast<render_state>(outer_states_.back());
   outer_states_.pop_back();
   return true;
 }
@@ -160,7 +160,7 @@ const mark_up* render_marks(byte_sink& dest, const mark_list& marks,
                             const document_options& options) {
   mark_renderer walk(dest, state_cell, options);
   for (const mark_up& mark : marks) {
-    if (!walk.render(mark)) return &mark;
+    if (!walk.render(mark.view())) return &mark;
   }
   state_cell = walk.state();
   return nullptr;

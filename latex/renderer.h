@@ -12,6 +12,7 @@
 
 #include <tagweave/tagweave.h>
 
+#include <cstdint>
 #include <vector>
 
 namespace tagweave {
@@ -38,7 +39,7 @@ class mark_renderer {
   /// Writes `mark`. False when `mark` is an end tag of a nesting kind with no
   /// list open: its end text is written and the walk is over, so no further
   /// record may be given.
-  bool render(const mark_up& mark);
+  bool render(const mark_view& mark);
 
   /// The current state: the innermost open list's.
   render_state state() const { return state_; }
@@ -52,7 +53,9 @@ class mark_renderer {
   byte_sink& dest_;
   const document_options& options_;
   render_state state_;
-  std::vector<render_state> outer_states_;  // innermost last
+  /// The states open lists interrupted, innermost last, a byte each: the
+  /// only memory a walk takes that grows with the input, as nesting does.
+  std::vector<std::uint8_t> outer_states_;
   /// Between a description term's "\item[" and its "]".
   bool in_term_ = false;
   /// How far the latest list has come while nothing in it is typeset, as

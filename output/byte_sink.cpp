@@ -6,31 +6,46 @@
 
 namespace tagweave {
 
-byte_sink::byte_sink(int fd) : fd_(fd) { buffer_.reserve(capacity); }
+byte_sink::byte_sink(int fd)
+    : fd_(fd),
+      block_(new char[capacity]),
+      next_(block_.get()),
+      limit_(block_.get() + capacity) {}
 
 byte_sink::byte_sink(std::function<void(std::string_view)> drain)
-    : drain_(std::move(drain)) {
-  buffer_.reserve(capacity);
-}
+    : drain_(std::move(drain)),
+      block_(new char[capacity]),
+      next_(block_.get()),
+      limit_(block_.get() + capacity) {}
 
 byte_sink::~byte_sink() {
   if (fd_ >= 0) flush();
 }
 
 bool byte_sink::flush() {
-  if (text_ == nullptr && !buffer_.empty()) {
-    drain(buffer_);
-    buffer_.clear();
+  if (next_ != block_.get()) {
+    std::string_view held(block_.get(),
+                          static_cast<std::size_t>(next_ - block_.get()));
+    drain(held);
+    handed_on_ += held.size();
+    next_ = block_.get();
   }
   return !failed_;
 }
 
-void byte_sink::write_past_buffer(std::string_view bytes) {
+void byte_sink::write_slowly(std::string_view bytes) {
+  if (text_ != nullptr) {
+    text_->append(bytes);
+    handed_on_ += bytes.size();
+    return;
+  }
   flush();
   if (bytes.size() >= capacity) {
+    handed_on_ += bytes.size();
     drain(bytes);
   } else {
-    buffer_.append(bytes);
+    std::memcpy(next_, bytes.data(), bytes.size());
+    next_ += bytes.size();
   }
 }
 

@@ -5,7 +5,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -14,7 +16,7 @@ namespace tagweave {
 class byte_sink {
  public:
   /// Collects everything written in memory; see contents().
-  byte_sink() : text_(&buffer_) {}
+  byte_sink() : text_(&collected_) {}
   /// Appends everything written to `text`, which must outlive the sink.
   explicit byte_sink(std::string& text) : text_(&text) {}
   /// Writes to `fd`, which the sink does not own or close.
@@ -28,20 +30,23 @@ class byte_sink {
   byte_sink(const byte_sink&) = delete;
   byte_sink& operator=(const byte_sink&) = delete;
 
+  // The writer calls these once per few bytes: the common case is a copy
+  // into the block and nothing else. Memory sinks have no block (both
+  // pointers null), so every write takes the slow path and appends.
   void write(std::string_view bytes) {
-    written_ += bytes.size();
-    if (text_ != nullptr) {
-      text_->append(bytes);
-    } else if (buffer_.size() + bytes.size() <= capacity) {
-      buffer_.append(bytes);
+    if (bytes.size() < static_cast<std::size_t>(limit_ - next_)) {
+      std::memcpy(next_, bytes.data(), bytes.size());
+      next_ += bytes.size();
     } else {
-      write_past_buffer(bytes);
+      write_slowly(bytes);
     }
   }
   void put(char byte) {
-    ++written_;
-    if (text_ == nullptr && buffer_.size() >= capacity) flush();
-    (text_ != nullptr ? *text_ : buffer_).push_back(byte);
+    if (next_ != limit_) {
+      *next_++ = byte;
+    } else {
+      write_slowly(std::string_view(&byte, 1));
+    }
   }
 
   /// Hands the buffered bytes on. False when any write to a descriptor so
@@ -51,23 +56,28 @@ class byte_sink {
   /// Everything written to a memory sink.
   const std::string& contents() const { return *text_; }
   /// How many bytes have been written to the sink so far.
-  std::size_t written() const { return written_; }
+  std::size_t written() const {
+    return handed_on_ + static_cast<std::size_t>(next_ - block_.get());
+  }
 
  private:
   /// How much a descriptor or function sink holds before handing it on:
   /// large enough that system calls are few, small enough to stay in cache.
   static constexpr std::size_t capacity = 64 * 1024;
 
-  void write_past_buffer(std::string_view bytes);
+  void write_slowly(std::string_view bytes);
   void drain(std::string_view bytes);
   void write_to_fd(std::string_view bytes);
 
   std::string* text_ = nullptr;  // memory sinks: where the bytes go
+  std::string collected_;        // the default sink's text
   int fd_ = -1;
   std::function<void(std::string_view)> drain_;
   bool failed_ = false;
-  std::size_t written_ = 0;
-  std::string buffer_;
+  std::unique_ptr<char[]> block_;  // descriptor and function sinks
+  char* next_ = nullptr;           // the block's first free byte
+  char* limit_ = nullptr;          // the block's end
+  std::size_t handed_on_ = 0;      // bytes that left the block (or appended)
 };
 
 }  // namespace tagweave

@@ -1,6 +1,5 @@
 // Benchmark support: the sizes every benchmark runs at, four times apart so
-// that the complexity fit tells linear from quadratic at a glance, and an
-// ordinary mixed page of a given size for the baseline.
+// that the complexity fit tells linear from quadratic at a glance.
 #pragma once
 
 #include "testing/pathological.h"
@@ -26,12 +25,6 @@ inline void report_bytes(benchmark::State& state, std::size_t bytes) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
                           static_cast<std::int64_t>(bytes));
   state.SetComplexityN(static_cast<std::int64_t>(bytes));
-}
-
-/// An ordinary page of about `bytes`.
-inline std::string mixed_page_of(std::size_t bytes) {
-  std::size_t section = mixed_page(2).size() - mixed_page(1).size();
-  return mixed_page(bytes / section + 1);
 }
 
 }  // namespace tagweave::testing

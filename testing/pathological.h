@@ -158,4 +158,10 @@ inline std::string mixed_page(std::size_t sections) {
   return page;
 }
 
+/// An ordinary page of about `bytes`.
+inline std::string mixed_page_of(std::size_t bytes) {
+  std::size_t section = mixed_page(2).size() - mixed_page(1).size();
+  return mixed_page(bytes / section + 1);
+}
+
 }  // namespace tagweave::testing
