@@ -121,7 +121,7 @@ std::optional<decoded_reference> decode_reference(std::string_view text,
 
 std::size_t decode_entities(char* data, std::size_t size) {
   std::string_view view(data, size);
-  std::size_t read = view.find('&');
+  std::size_t read = find_byte(view, '&', 0);
   if (read == std::string_view::npos) return size;
   // Whether a reference is terminated only asks if any ';' follows it, so
   // the last ';' of the text answers it for every reference at once.
@@ -139,7 +139,7 @@ std::size_t decode_entities(char* data, std::size_t size) {
     }
     // Copy down the plain run up to the next '&' in one move. Writing stays
     // behind reading, so what is still to be read is never overwritten.
-    std::size_t next = view.find('&', read + 1);
+    std::size_t next = find_byte(view, '&', read + 1);
     if (next == std::string_view::npos) next = size;
     if (write != read) std::memmove(data + write, data + read, next - read);
     write += next - read;

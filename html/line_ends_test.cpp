@@ -96,10 +96,10 @@ std::string fold_byte_by_byte(std::string_view text) {
   return out;
 }
 
-// The folder skips ordinary bytes a word at a time: a byte to fold must be
-// found at every offset within a word, after bytes above 127 too, and
+// The folder skips ordinary bytes sixteen at a time: a byte to fold must be
+// found at every offset within a block, after bytes above 127 too, and
 // nothing else may stop the skip.
-TEST(FoldLineEnds, FindsEveryByteToFoldWhereverItStandsInAWord) {
+TEST(FoldLineEnds, FindsEveryByteToFoldWhereverItStandsInABlock) {
   const std::vector<std::string> pieces = {
       "\n\n", "\r\r", "\0"s, "\n\0\n"s, "\n", "\r\n\r\n", "\x0e\x0c\x0d\x0d"};
   const std::vector<std::string> fillers = {"x", "\xe9", "\x80\xff", "\x0e"};

@@ -139,8 +139,8 @@ class splitter {
 
  private:
   std::size_t find_ordinary_run_end(std::size_t from) const {
-    for (std::size_t lt = text_.find('<', from); lt != npos;
-         lt = text_.find('<', lt + 1)) {
+    for (std::size_t lt = find_byte(text_, '<', from); lt != npos;
+         lt = find_byte(text_, '<', lt + 1)) {
       if (may_begin_tag(text_, lt)) return lt;
     }
     return text_.size();

@@ -1,5 +1,7 @@
 #include "html/tag_reader.h"
 
+#include "html/char_refs.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -72,11 +74,21 @@ TEST(ReadTag, IdentifiesTagTexts) {
   }
 }
 
+struct named_kind {
+  std::string name;
+  mark_kind kind;
+};
+
+/// The kind `table` gives `name`, or M_UNKNOWN.
+mark_kind kind_named(const std::vector<named_kind>& table,
+                     const std::string& name) {
+  for (const named_kind& entry : table) {
+    if (entry.name == name) return entry.kind;
+  }
+  return M_UNKNOWN;
+}
+
 TEST(ReadTag, KnowsEveryNameOfTheTagTable) {
-  struct named_kind {
-    std::string name;
-    mark_kind kind;
-  };
   const std::vector<named_kind> table = {
       {"title", M_TITLE},
       {"h1", M_HEADER_1},
@@ -122,6 +134,15 @@ TEST(ReadTag, KnowsEveryNameOfTheTagTable) {
     EXPECT_EQ(lookup_tag_name(upper(entry.name)), entry.kind);
     // No prefix matching.
     EXPECT_EQ(lookup_tag_name(entry.name + "x"), M_UNKNOWN);
+    // Near misses: each letter in turn changed, and the name cut short.
+    for (std::size_t i = 0; i < entry.name.size(); ++i) {
+      std::string changed = entry.name;
+      changed[i] = static_cast<char>(changed[i] + 1);
+      EXPECT_EQ(lookup_tag_name(changed), kind_named(table, changed))
+          << changed;
+      std::string cut = entry.name.substr(0, i);
+      EXPECT_EQ(lookup_tag_name(cut), kind_named(table, cut)) << cut;
+    }
 
     // Built by appending: g++ 12 at -O3 warns falsely (-Wrestrict) on
     // "<" + std::string.
@@ -139,6 +160,46 @@ TEST(ReadTag, KnowsEveryNameOfTheTagTable) {
   EXPECT_EQ(tag_name(M_NONE), "");
   EXPECT_EQ(tag_name(M_UNKNOWN), "");
   EXPECT_EQ(lookup_tag_name(""), M_UNKNOWN);
+}
+
+// A tag is identified from its text as written, with a packed lookup; the
+// answer must be that of the decoded text for every name of the table and
+// every near miss: a letter changed, one more or one fewer, a letter or the
+// '/' written as a reference, a terminated or open reference after it.
+TEST(IdentifyWrittenTag, AgreesWithTheDecodedText) {
+  std::vector<std::string> names = {"plaintext", "plaintex", "plaintexts",
+                                    "plaintexx", "xmp",      "b",
+                                    "",          "&",        "/"};
+  for (mark_kind kind = M_TITLE; kind < M_UNKNOWN;
+       kind = static_cast<mark_kind>(kind + 1)) {
+    names.emplace_back(tag_name(kind));
+  }
+  const std::vector<std::string> tails = {"", " x=y", "&lt", "&#59;", ";"};
+  std::vector<std::string> texts;
+  for (const std::string& name : names) {
+    for (const std::string& tail : tails) {
+      texts.push_back(name + tail);
+      texts.push_back("/" + name + tail);
+      texts.push_back("&#47;" + upper(name) + tail);
+      for (std::size_t i = 0; i < name.size(); ++i) {
+        std::string changed = name;
+        changed[i] = static_cast<char>(changed[i] + 1);
+        texts.push_back(changed + tail);
+        texts.push_back(name.substr(0, i) + "&#" +
+                        std::to_string(static_cast<unsigned char>(name[i])) +
+                        ";" + name.substr(i + 1) + tail);
+      }
+    }
+  }
+  for (const std::string& text : texts) {
+    SCOPED_TRACE("tag text " + text);
+    std::string decoded = text;
+    decode_entities(decoded);
+    tag_identity expected = identify_tag(decoded);
+    tag_identity got = identify_written_tag(text);
+    EXPECT_EQ(got.kind, expected.kind);
+    EXPECT_EQ(got.is_end, expected.is_end);
+  }
 }
 
 TEST(ReadTag, ReportsWhereItStopped) {

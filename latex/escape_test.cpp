@@ -74,6 +74,15 @@ TEST(WriteEscaped, EveryByteAloneAndBetweenLetters) {
     EXPECT_EQ(escaped(std::string_view(&byte, 1)), expected);
     EXPECT_EQ(escaped("ab" + std::string(1, byte) + "cd"),
               "ab" + expected + "cd");
+    // Long text is scanned sixteen bytes at a time: the byte must be seen
+    // at every offset of a block, and twice within one.
+    for (std::size_t offset = 0; offset < 34; ++offset) {
+      std::string before(offset, 'a');
+      std::string after(offset % 5 + 16, 'z');
+      EXPECT_EQ(escaped(before + byte + after + byte),
+                before + expected + after + expected)
+          << "at offset " << offset;
+    }
   }
 }
 
