@@ -74,7 +74,9 @@ conversion_status convert(std::string_view html,
 conversion_status convert(std::string_view html,
                           const document_options& options, std::string& latex) {
   byte_sink dest(latex);
-  return convert_in_mode(html, dest, options);
+  conversion_status status = convert_in_mode(html, dest, options);
+  dest.flush();
+  return status;
 }
 
 }  // namespace tagweave

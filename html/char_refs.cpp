@@ -114,9 +114,8 @@ bool is_reference_start(std::string_view text, std::size_t pos) {
 std::optional<decoded_reference> decode_reference(std::string_view text,
                                                   std::size_t amp,
                                                   bool terminated) {
-  if (auto named = decode_named(text, amp, terminated)) return named;
   if (text[amp + 1] == '#') return decode_numeric(text, amp, terminated);
-  return std::nullopt;
+  return decode_named(text, amp, terminated);
 }
 
 std::size_t decode_entities(char* data, std::size_t size) {

@@ -31,12 +31,6 @@ bool may_begin_tag(std::string_view text, std::size_t position) {
          is_ascii_letter(text[after + 1]);
 }
 
-/// True when `text` holds only tabs, line feeds and spaces (or nothing).
-bool is_blank_run(std::string_view text) {
-  return std::all_of(text.begin(), text.end(),
-                     [](char c) { return is_html_blank(c); });
-}
-
 bool is_raw_kind(mark_kind kind) {
   return kind == M_PLAIN_TEXT || kind == M_LISTING_TEXT;
 }
@@ -207,10 +201,6 @@ class list_collector : public mark_consumer {
 };
 
 }  // namespace
-
-bool is_dropped_blank_run(const mark_view& rec, bool keep_blanks) {
-  return !keep_blanks && rec.is_text_run() && is_blank_run(rec.text);
-}
 
 split_status split_document(std::string& source, mark_consumer& consumer) {
   return splitter(source, consumer).run();

@@ -3,7 +3,10 @@
 // the end of the input, and preformatted content keeps its blank runs.
 #pragma once
 
+#include "html/char_class.h"
 #include "html/mark_up.h"
+
+#include <algorithm>
 
 #include <string>
 #include <string_view>
@@ -33,6 +36,10 @@ split_result split_document(std::string_view source);
 /// True when `rec` is a text run made only of blanks and blanks are not
 /// kept: outside preformatted text such runs carry nothing, and the splitter
 /// drops them.
-bool is_dropped_blank_run(const mark_view& rec, bool keep_blanks);
+/// (Inline: the splitter asks it of every record.)
+inline bool is_dropped_blank_run(const mark_view& rec, bool keep_blanks) {
+  return !keep_blanks && rec.is_text_run() &&
+         std::all_of(rec.text.begin(), rec.text.end(), is_html_blank);
+}
 
 }  // namespace tagweave

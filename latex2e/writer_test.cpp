@@ -19,6 +19,7 @@ std::string body_of(std::string html, writer_options options = {}) {
   std::string latex;
   byte_sink out(latex);
   write_body(doc, out, options);
+  out.flush();
   return latex;
 }
 

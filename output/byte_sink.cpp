@@ -6,6 +6,12 @@
 
 namespace tagweave {
 
+byte_sink::byte_sink(std::string& text)
+    : text_(&text),
+      block_(new char[capacity]),
+      next_(block_.get()),
+      limit_(block_.get() + capacity) {}
+
 byte_sink::byte_sink(int fd)
     : fd_(fd),
       block_(new char[capacity]),
@@ -34,11 +40,6 @@ bool byte_sink::flush() {
 }
 
 void byte_sink::write_slowly(std::string_view bytes) {
-  if (text_ != nullptr) {
-    text_->append(bytes);
-    handed_on_ += bytes.size();
-    return;
-  }
   flush();
   if (bytes.size() >= capacity) {
     handed_on_ += bytes.size();
@@ -50,7 +51,9 @@ void byte_sink::write_slowly(std::string_view bytes) {
 }
 
 void byte_sink::drain(std::string_view bytes) {
-  if (drain_) {
+  if (text_ != nullptr) {
+    text_->append(bytes);
+  } else if (drain_) {
     drain_(bytes);
   } else {
     write_to_fd(bytes);

@@ -16,9 +16,10 @@ namespace tagweave {
 class byte_sink {
  public:
   /// Collects everything written in memory; see contents().
-  byte_sink() : text_(&collected_) {}
-  /// Appends everything written to `text`, which must outlive the sink.
-  explicit byte_sink(std::string& text) : text_(&text) {}
+  byte_sink() : byte_sink(collected_) {}
+  /// Appends everything written to `text`, which must outlive the sink, as
+  /// the block fills and at flush() or contents(); not when destroyed.
+  explicit byte_sink(std::string& text);
   /// Writes to `fd`, which the sink does not own or close.
   explicit byte_sink(int fd);
   /// Hands the bytes to `drain` in pieces of up to 64 KiB, in order.
@@ -31,12 +32,10 @@ class byte_sink {
   byte_sink& operator=(const byte_sink&) = delete;
 
   // The writer calls these once per few bytes: the common case is a copy
-  // into the block and nothing else. Memory sinks have no block (both
-  // pointers null), so every write takes the slow path and appends.
+  // into the block and nothing else.
   void write(std::string_view bytes) {
     if (bytes.size() < static_cast<std::size_t>(limit_ - next_)) {
-      std::memcpy(next_, bytes.data(), bytes.size());
-      next_ += bytes.size();
+      copy_into_block(bytes);
     } else {
       write_slowly(bytes);
     }
@@ -53,8 +52,11 @@ class byte_sink {
   /// far has failed; after a failure the sink drops what it is given.
   bool flush();
 
-  /// Everything written to a memory sink.
-  const std::string& contents() const { return *text_; }
+  /// Everything written to a memory sink, flushed there first.
+  const std::string& contents() {
+    flush();
+    return *text_;
+  }
   /// How many bytes have been written to the sink so far.
   std::size_t written() const {
     return handed_on_ + static_cast<std::size_t>(next_ - block_.get());
@@ -65,6 +67,34 @@ class byte_sink {
   /// large enough that system calls are few, small enough to stay in cache.
   static constexpr std::size_t capacity = 64 * 1024;
 
+  /// Copies `bytes`, which fit, to the block. Most pieces are a fragment
+  /// or a few words: up to sixteen bytes take two overlapping fixed-size
+  /// moves instead of a library call.
+  void copy_into_block(std::string_view bytes) {
+    const char* from = bytes.data();
+    std::size_t size = bytes.size();
+    if (size >= 8 && size <= 16) {
+      copy_fixed<8>(next_, from);
+      copy_fixed<8>(next_ + size - 8, from + size - 8);
+    } else if (size >= 4 && size < 8) {
+      copy_fixed<4>(next_, from);
+      copy_fixed<4>(next_ + size - 4, from + size - 4);
+    } else if (size > 0 && size < 4) {
+      next_[0] = from[0];
+      next_[size / 2] = from[size / 2];
+      next_[size - 1] = from[size - 1];
+    } else if (size > 16) {
+      std::memcpy(next_, from, size);
+    }
+    next_ += size;
+  }
+  template <std::size_t width>
+  static void copy_fixed(char* to, const char* from) {
+    char word[width];
+    std::memcpy(word, from, width);
+    std::memcpy(to, word, width);
+  }
+
   void write_slowly(std::string_view bytes);
   void drain(std::string_view bytes);
   void write_to_fd(std::string_view bytes);
@@ -74,10 +104,10 @@ class byte_sink {
   int fd_ = -1;
   std::function<void(std::string_view)> drain_;
   bool failed_ = false;
-  std::unique_ptr<char[]> block_;  // descriptor and function sinks
+  std::unique_ptr<char[]> block_;
   char* next_ = nullptr;           // the block's first free byte
   char* limit_ = nullptr;          // the block's end
-  std::size_t handed_on_ = 0;      // bytes that left the block (or appended)
+  std::size_t handed_on_ = 0;      // bytes that left the block
 };
 
 }  // namespace tagweave

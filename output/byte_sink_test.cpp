@@ -39,6 +39,7 @@ TEST(ByteSink, EveryTargetGetsTheSameBytesInOrder) {
     byte_sink into(appended);
     std::string ignored;
     write_mixed(into, ignored);
+    into.flush();
   }
   EXPECT_EQ(appended, "already there|" + expected);
 
