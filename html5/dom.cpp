@@ -116,7 +116,9 @@ std::optional<std::string_view> document::attribute(
   const node& n = nodes_[element];
   for (std::uint32_t i = 0; i < n.count; ++i) {
     const attribute_record& r = attributes_[n.first + i];
-    if (r.space == attribute_namespace::none && view(r.name) == name) {
+    // The stored length rules out most names before any byte is compared.
+    if (r.name.length == name.size() && r.space == attribute_namespace::none &&
+        view(r.name) == name) {
       return view(r.value);
     }
   }

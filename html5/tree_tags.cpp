@@ -172,12 +172,31 @@ constexpr std::size_t tag_slots = 512;
 static_assert(tag_slots >= 2 * known_tag_names.size());
 constexpr std::uint16_t empty_slot = 0xFFFF;
 
+constexpr unsigned tag_slot_bits = 9;
+static_assert(tag_slots == std::size_t{1} << tag_slot_bits);
+
+/// The first slot to probe for `name`: its length and its first, middle and
+/// last bytes, mixed by one multiply. That tells the known names apart
+/// well enough for short probes, at a cost that does not grow with the
+/// name; the probe's comparison decides.
 constexpr std::size_t hash_name(std::string_view name) {
-  std::uint32_t h = 2166136261u;  // FNV-1a
-  for (char c : name) {
-    h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
+  std::uint32_t key = static_cast<std::uint32_t>(name.size() & 0xFF);
+  if (!name.empty()) {
+    key |= std::uint32_t{static_cast<unsigned char>(name.front())} << 8;
+    key |= std::uint32_t{static_cast<unsigned char>(name[name.size() / 2])}
+           << 16;
+    key |= std::uint32_t{static_cast<unsigned char>(name.back())} << 24;
   }
-  return h & (tag_slots - 1);
+  return (key * 2654435761u) >> (32 - tag_slot_bits);
+}
+
+/// Names compared a byte at a time: they are short, and most are known.
+constexpr bool same_name(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (a[i] != b[i]) return false;
+  }
+  return true;
 }
 
 constexpr std::array<std::uint16_t, tag_slots> make_tag_slots() {
@@ -194,13 +213,27 @@ constexpr std::array<std::uint16_t, tag_slots> make_tag_slots() {
 constexpr std::array<std::uint16_t, tag_slots> known_tag_slots =
     make_tag_slots();
 
+/// The longest run of occupied slots a probe may walk.
+constexpr std::size_t longest_probe(
+    const std::array<std::uint16_t, tag_slots>& slots) {
+  std::size_t longest = 0;
+  for (std::size_t start = 0; start < tag_slots; ++start) {
+    std::size_t run = 0;
+    while (slots[(start + run) & (tag_slots - 1)] != empty_slot) ++run;
+    longest = std::max(longest, run);
+  }
+  return longest;
+}
+// Clustering would make every lookup of an unknown name walk far.
+static_assert(longest_probe(known_tag_slots) <= 12);
+
 }  // namespace
 
 std::optional<tag> find_known_tag(std::string_view name) {
   for (std::size_t at = hash_name(name);; at = (at + 1) & (tag_slots - 1)) {
     std::uint16_t i = known_tag_slots[at];
     if (i == empty_slot) return std::nullopt;
-    if (known_tag_names[i] == name) return static_cast<tag>(i);
+    if (same_name(known_tag_names[i], name)) return static_cast<tag>(i);
   }
 }
 

@@ -101,14 +101,20 @@ bool is_space_byte(char c) {
 
 }  // namespace
 
+std::size_t plain_run_end(std::string_view text, std::size_t at,
+                          std::size_t limit) {
+  limit = std::min(limit, text.size());
+  while (at < limit &&
+         stands_for_itself[static_cast<unsigned char>(text[at])]) {
+    ++at;
+  }
+  return at;
+}
+
 std::size_t write_escaped_word(byte_sink& out, std::string_view text,
                                std::size_t at, escape_state& state) {
   while (at < text.size() && !is_space_byte(text[at])) {
-    std::size_t plain = at;
-    while (plain < text.size() &&
-           stands_for_itself[static_cast<unsigned char>(text[plain])]) {
-      ++plain;
-    }
+    std::size_t plain = plain_run_end(text, at, text.size());
     if (plain > at) {
       out.write(text.substr(at, plain - at));
       state.ligature_start = 0;
@@ -150,38 +156,53 @@ void write_escaped(byte_sink& out, std::string_view text, escape_state& state) {
   while (at < text.size()) at = write_escaped_character(out, text, at, state);
 }
 
+/// How escape_url writes a byte.
+enum class url_byte : unsigned char { plain, backslashed, percent_encoded };
+
+constexpr std::array<url_byte, 256> url_bytes = [] {
+  std::array<url_byte, 256> table{};
+  table.fill(url_byte::percent_encoded);
+  for (int c = 0x21; c < 0x7F; ++c) table[c] = url_byte::plain;
+  for (unsigned char c : std::string_view("\\{}^~\"<>|`")) {
+    table[c] = url_byte::percent_encoded;
+  }
+  for (unsigned char c : std::string_view("#%&_")) {
+    table[c] = url_byte::backslashed;
+  }
+  return table;
+}();
+
 std::string escape_url(std::string_view url) {
   std::string out;
-  out.reserve(url.size());
-  for (char ch : url) {
-    auto c = static_cast<unsigned char>(ch);
-    switch (ch) {
-      case '#':
-      case '%':
-      case '&':
-      case '_':
-        out += '\\';
-        out += ch;
-        continue;
-      default: break;
+  out.reserve(url.size() + url.size() / 8 + 8);
+  std::size_t at = 0;
+  while (at < url.size()) {
+    std::size_t plain = at;
+    while (plain < url.size() &&
+           url_bytes[static_cast<unsigned char>(url[plain])] ==
+               url_byte::plain) {
+      ++plain;
     }
-    bool plain = c > 0x20 && c < 0x7F && ch != '\\' && ch != '{' && ch != '}' &&
-                 ch != '^' && ch != '~' && ch != '"' && ch != '<' &&
-                 ch != '>' && ch != '|' && ch != '`';
-    if (plain) {
+    out.append(url, at, plain - at);
+    if (plain == url.size()) break;
+    char ch = url[plain];
+    auto c = static_cast<unsigned char>(ch);
+    out += '\\';
+    if (url_bytes[c] == url_byte::backslashed) {
       out += ch;
     } else {
-      out += '\\';
       out += '%';
       out += hex_digits[c >> 4];
       out += hex_digits[c & 0xF];
     }
+    at = plain + 1;
   }
   return out;
 }
 
 std::string target_name(std::string_view id) {
   std::string out = "tw.";
+  out.reserve(out.size() + 2 * id.size());
   for (char ch : id) {
     auto c = static_cast<unsigned char>(ch);
     out += hex_digits[c >> 4];

@@ -29,6 +29,12 @@ struct escape_state {
 std::size_t write_escaped_character(byte_sink& out, std::string_view text,
                                     std::size_t at, escape_state& state);
 
+/// The end of the run of characters from `at` that are written as they
+/// stand (ASCII letters, digits and plain punctuation: nothing escaped, no
+/// ligature, no white space), but no further than `limit`.
+std::size_t plain_run_end(std::string_view text, std::size_t at,
+                          std::size_t limit);
+
 /// Writes `text` escaped, white space included as it is.
 void write_escaped(byte_sink& out, std::string_view text, escape_state& state);
 

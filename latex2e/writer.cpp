@@ -750,9 +750,21 @@ void body_writer::write_preformatted(std::string_view piece) {
       out_.write("\\allowbreak{}");
       escape_.ligature_start = 0;
     }
-    at = write_escaped_character(out_, piece, at, escape_);
-    ++pre_column_;
-    ++pre_run_;
+    // Characters that stand for themselves go out together, up to the next
+    // break point; any other one alone.
+    std::size_t to_break = pre_break_interval - pre_run_ % pre_break_interval;
+    std::size_t plain_end = plain_run_end(piece, at, at + to_break);
+    std::size_t characters = 1;
+    if (plain_end > at) {
+      out_.write(piece.substr(at, plain_end - at));
+      escape_.ligature_start = 0;
+      characters = plain_end - at;
+      at = plain_end;
+    } else {
+      at = write_escaped_character(out_, piece, at, escape_);
+    }
+    pre_column_ += characters;
+    pre_run_ += characters;
     pre_line_empty_ = false;
     end_long_line(true);
   }
