@@ -7,6 +7,11 @@
 #include "latex2e/preamble.h"
 #include "latex2e/writer.h"
 
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+
 namespace tagweave {
 namespace {
 
@@ -42,8 +47,15 @@ conversion_status convert_html5_document(std::string bytes, byte_sink& dest,
   writing.tables_as_text =
       options.style && options.style->find("twocolumn") != std::string::npos;
   if (options.image_folder) {
-    writing.images = [folder = *options.image_folder](std::string_view src) {
-      return includable_image(folder, src);
+    // Each distinct source is read and checked once: a page may name one
+    // picture many times, and checking inflates all of its data.
+    auto checked = std::make_shared<
+        std::unordered_map<std::string, std::optional<std::string>>>();
+    writing.images = [folder = *options.image_folder,
+                      checked](std::string_view src) {
+      auto [entry, added] = checked->try_emplace(std::string(src));
+      if (added) entry->second = includable_image(folder, src);
+      return entry->second;
     };
   }
   latex2e::writer_report report = latex2e::write_body(doc, dest, writing);

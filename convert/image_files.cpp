@@ -1,12 +1,16 @@
 // Checking an image source and file before \includegraphics is written.
 #include "convert/image_files.h"
 
+#include "convert/inflate.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <string>
 
 namespace tagweave {
 namespace {
@@ -81,12 +85,90 @@ bool valid_png_header(std::string_view ihdr) {
          (ihdr[12] == 0 || ihdr[12] == 1);
 }
 
+/// pdflatex decodes a PNG's rows into memory: a picture whose rows would
+/// take more than this is written as its alt text, and checking the data
+/// of any included picture inflates at most this much.
+constexpr std::uint64_t max_png_row_bytes = 256u << 20;
+
+/// The rows a PNG's data inflates to: per pass (one, or Adam7's seven when
+/// interlaced), how many and how long, each with its filter byte first.
+struct png_rows {
+  struct pass {
+    std::uint64_t rows = 0;
+    std::uint64_t row_bytes = 0;  // the filter byte included
+  };
+  std::array<pass, 7> passes{};
+  std::uint64_t total = 0;
+};
+
+png_rows rows_of(std::string_view ihdr) {
+  std::uint64_t width = big_endian(ihdr, 0), height = big_endian(ihdr, 4);
+  auto depth = static_cast<unsigned char>(ihdr[8]);
+  auto color = static_cast<unsigned char>(ihdr[9]);
+  unsigned channels = color == 2 ? 3 : color == 4 ? 2 : color == 6 ? 4 : 1;
+  std::uint64_t bits_per_pixel = depth * channels;
+  // Adam7: each pass's first column and row, and its steps.
+  constexpr std::array<std::array<unsigned, 4>, 7> adam7{{{0, 0, 8, 8},
+                                                          {4, 0, 8, 8},
+                                                          {0, 4, 4, 8},
+                                                          {2, 0, 4, 4},
+                                                          {0, 2, 2, 4},
+                                                          {1, 0, 2, 2},
+                                                          {0, 1, 1, 2}}};
+  bool interlaced = ihdr[12] == 1;
+  png_rows rows;
+  for (std::size_t p = 0; p < (interlaced ? adam7.size() : 1); ++p) {
+    auto [x0, y0, dx, dy] =
+        interlaced ? adam7[p] : std::array<unsigned, 4>{0, 0, 1, 1};
+    std::uint64_t columns = width > x0 ? (width - x0 + dx - 1) / dx : 0;
+    std::uint64_t lines = height > y0 ? (height - y0 + dy - 1) / dy : 0;
+    if (columns == 0 || lines == 0) continue;
+    rows.passes[p] = {lines, 1 + (columns * bits_per_pixel + 7) / 8};
+    rows.total += lines * rows.passes[p].row_bytes;
+  }
+  return rows;
+}
+
+/// True when the image data inflates to exactly the rows, each beginning
+/// with one of the five filter types.
+bool inflates_to_rows(std::string_view data, const png_rows& rows) {
+  if (rows.total > max_png_row_bytes) return false;
+  std::size_t pass = 0;
+  std::uint64_t row = 0, in_row = 0, seen = 0;
+  auto take = [&](std::string_view piece) {
+    seen += piece.size();
+    while (!piece.empty()) {
+      while (pass < rows.passes.size() && row == rows.passes[pass].rows) {
+        ++pass;
+        row = 0;
+      }
+      if (pass == rows.passes.size()) return false;  // more than the rows
+      if (in_row == 0 && static_cast<unsigned char>(piece.front()) > 4) {
+        return false;
+      }
+      std::uint64_t rest = rows.passes[pass].row_bytes - in_row;
+      std::size_t step =
+          static_cast<std::size_t>(std::min<std::uint64_t>(rest, piece.size()));
+      piece.remove_prefix(step);
+      in_row += step;
+      if (in_row == rows.passes[pass].row_bytes) {
+        in_row = 0;
+        ++row;
+      }
+    }
+    return true;
+  };
+  return inflate_zlib(data, rows.total, take) && seen == rows.total;
+}
+
 bool is_png(std::string_view bytes) {
   constexpr std::string_view signature("\x89PNG\r\n\x1a\n", 8);
   if (!bytes.starts_with(signature)) return false;
   std::size_t at = signature.size();
   bool first = true, palette = false, data = false, indexed = false;
   double width = 0, height = 0, dpi_x = 0, dpi_y = 0;
+  png_rows rows;
+  std::string image_data;  // the IDAT chunks' data, joined
   while (at + 12 <= bytes.size()) {
     std::uint32_t length = big_endian(bytes, at);
     if (length > bytes.size() - at - 12) return false;
@@ -101,6 +183,7 @@ bool is_png(std::string_view bytes) {
       indexed = body[9] == 3;
       width = big_endian(body, 0);
       height = big_endian(body, 4);
+      rows = rows_of(body);
     }
     first = false;
     if (type == "pHYs" && length == 9 && body[8] == 1) {
@@ -112,9 +195,11 @@ bool is_png(std::string_view bytes) {
     if (type == "IDAT") {
       if (indexed && !palette) return false;
       data = true;
+      image_data += body;
     }
     if (type == "IEND") {
-      return data && fits_natural_size(width, height, dpi_x, dpi_y);
+      return data && fits_natural_size(width, height, dpi_x, dpi_y) &&
+             inflates_to_rows(image_data, rows);
     }
     at += 12 + length;
   }

@@ -18,7 +18,8 @@ std::optional<std::string> includable_image(std::string_view folder,
 
 /// Whether `bytes` (a whole file) look like an image pdflatex reads
 /// without error: a PNG whose chunks are whole, with valid CRCs and an
-/// IHDR it supports; a baseline or progressive 8-bit JPEG; a PDF with its
+/// IHDR it supports, whose data inflates to exactly its rows, each with a
+/// valid filter type; a baseline or progressive 8-bit JPEG; a PDF with its
 /// header and trailer. PNG and JPEG pictures must also be small enough, at
 /// their own resolution, for TeX to measure.
 bool is_includable_image(std::string_view bytes);

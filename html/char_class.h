@@ -6,6 +6,10 @@
 #include <cstddef>
 #include <string_view>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace tagweave {
 
 constexpr bool is_ascii_letter(char c) {
@@ -45,6 +49,38 @@ inline std::size_t find_byte(std::string_view text, char byte,
   }
   return near_end < text.size() ? text.find(byte, near_end)
                                 : std::string_view::npos;
+}
+
+/// The first position at or after `from` holding `first` or `second`, or
+/// npos: one pass where two searches would each read the text. Sixteen
+/// bytes at a time where SSE2 is there (on every x86-64), after a look at
+/// the nearest bytes alone.
+inline std::size_t find_either(std::string_view text, char first, char second,
+                               std::size_t from) {
+  constexpr std::size_t looked_at_alone = 16;
+  std::size_t near_end = std::min(text.size(), from + looked_at_alone);
+  std::size_t at = from;
+  for (; at < near_end; ++at) {
+    if (text[at] == first || text[at] == second) return at;
+  }
+#if defined(__SSE2__)
+  const __m128i firsts = _mm_set1_epi8(first);
+  const __m128i seconds = _mm_set1_epi8(second);
+  for (; at + 16 <= text.size(); at += 16) {
+    __m128i bytes =
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + at));
+    int mask = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bytes, firsts),
+                                              _mm_cmpeq_epi8(bytes, seconds)));
+    if (mask != 0) {
+      return at + static_cast<std::size_t>(
+                      __builtin_ctz(static_cast<unsigned>(mask)));
+    }
+  }
+#endif
+  for (; at < text.size(); ++at) {
+    if (text[at] == first || text[at] == second) return at;
+  }
+  return std::string_view::npos;
 }
 
 }  // namespace tagweave

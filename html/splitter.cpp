@@ -121,6 +121,7 @@ class splitter {
         emit_run(text_.substr(pos_));
         break;
       }
+      run_has_ampersand_ = true;  // raw runs are decoded without looking
       std::size_t run_end = mode_ == run_mode::raw
                                 ? end_search_.find_from(pos_)
                                 : find_ordinary_run_end(pos_);
@@ -132,12 +133,21 @@ class splitter {
   }
 
  private:
-  std::size_t find_ordinary_run_end(std::size_t from) const {
-    for (std::size_t lt = find_byte(text_, '<', from); lt != npos;
-         lt = find_byte(text_, '<', lt + 1)) {
-      if (may_begin_tag(text_, lt)) return lt;
+  /// Where an ordinary run ends, noting on the way whether it holds an '&':
+  /// a run without one has nothing to decode.
+  std::size_t find_ordinary_run_end(std::size_t from) {
+    run_has_ampersand_ = false;
+    for (std::size_t at = from;;) {
+      at = run_has_ampersand_ ? find_byte(text_, '<', at)
+                              : find_either(text_, '<', '&', at);
+      if (at == npos) return text_.size();
+      if (text_[at] == '&') {
+        run_has_ampersand_ = true;
+      } else if (may_begin_tag(text_, at)) {
+        return at;
+      }
+      ++at;
     }
-    return text_.size();
   }
 
   void emit(const mark_view& rec) {
@@ -149,7 +159,9 @@ class splitter {
   /// Decodes the run in place: decoding only shortens, and nothing after
   /// the run has been read yet, so no copy is needed.
   void emit_decoded_run(std::size_t begin, std::size_t end) {
-    std::size_t length = decode_entities(data_ + begin, end - begin);
+    std::size_t length = run_has_ampersand_
+                             ? decode_entities(data_ + begin, end - begin)
+                             : end - begin;
     emit_run(text_.substr(begin, length));
   }
 
@@ -184,6 +196,7 @@ class splitter {
   end_tag_search end_search_;
   std::size_t pos_ = 0;
   bool keep_blanks_ = false;
+  bool run_has_ampersand_ = false;  // the run being read may need decoding
   run_mode mode_ = run_mode::ordinary;
   mark_consumer& consumer_;
 };

@@ -71,8 +71,9 @@ def png_chunk(kind, data):
     return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body))
 
 
-def png(width, height, color_type, bit_depth=8, interlace=0, palette=None, extra=b""):
-    """A valid PNG whose pixels are all zero bytes."""
+def png(width, height, color_type, bit_depth=8, interlace=0, palette=None, extra=b"",
+        data=None):
+    """A PNG whose pixels are all zero bytes, or whose IDAT holds `data`."""
     channels = {0: 1, 2: 3, 3: 1, 4: 2, 6: 4}[color_type]
     row_bytes = (width * channels * bit_depth + 7) // 8
     raw = b"".join(b"\x00" + b"\x00" * row_bytes for _ in range(height))
@@ -80,8 +81,32 @@ def png(width, height, color_type, bit_depth=8, interlace=0, palette=None, extra
     chunks = png_chunk(b"IHDR", ihdr)
     if palette is not None:
         chunks += png_chunk(b"PLTE", palette)
-    chunks += extra + png_chunk(b"IDAT", zlib.compress(raw, 9)) + png_chunk(b"IEND", b"")
+    if data is None:
+        data = zlib.compress(raw, 9)
+    chunks += extra + png_chunk(b"IDAT", data) + png_chunk(b"IEND", b"")
     return b"\x89PNG\r\n\x1a\n" + chunks
+
+
+def damaged_data_pngs():
+    """RGBA pictures, which pdflatex decodes (libpng) rather than copies:
+    one whole, and some whose data is damaged in ways that stop pdflatex
+    ("libpng: internal error") though every chunk and CRC is right."""
+    width, height = 12, 9
+    rows = b"".join(bytes([r % 5]) + bytes((r * 7 + c * 3) % 256 for c in range(4 * width))
+                    for r in range(height))
+    data = zlib.compress(rows, 9)
+    flipped = bytearray(data)
+    flipped[len(flipped) // 2] ^= 0x55
+    bad_filter = bytearray(rows)
+    bad_filter[4 * width + 1] = 9  # the second row's filter type
+    made = {
+        "varied-alpha.png": data,
+        "damaged-data.png": bytes(flipped),
+        "truncated-data.png": data[:len(data) // 2],
+        "bad-filter.png": zlib.compress(bytes(bad_filter), 9),
+        "short-data.png": zlib.compress(rows[:-(4 * width + 1)], 9),
+    }
+    return {name: png(width, height, 6, data=d) for name, d in made.items()}
 
 
 def jpeg_segment(marker, data):
@@ -164,6 +189,7 @@ def image_files():
                     b",\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02D\x01\x00;",
         "drawing.svg": b'<svg xmlns="http://www.w3.org/2000/svg" width="4" height="4"/>\n',
         "figure.eps": b"%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 4 4\nshowpage\n",
+        **damaged_data_pngs(),
         "corrupt.png": b"\x89PNG\r\n\x1a\nthis is not a PNG at all",
         "empty.png": b"",
         "truncated.png": tiny[:40],

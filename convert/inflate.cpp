@@ -1,0 +1,332 @@
+// A checking inflater in the manner of a canonical-Huffman decoder that
+// reads a code a bit at a time: short and easy to trust, and fast enough for
+// the pictures of a page (tens of megabytes a second).
+#include "convert/inflate.h"
+
+#include <array>
+#include <cstddef>
+
+namespace tagweave {
+namespace {
+
+constexpr int max_code_bits = 15;
+constexpr int literal_length_codes = 288;  // 286 used, 2 only in fixed codes
+constexpr int distance_codes = 30;
+constexpr std::size_t window_size = 32 * 1024;
+
+/// Reads the stream's bits, lowest first, as deflate packs them.
+class bit_reader {
+ public:
+  explicit bit_reader(std::string_view bytes) : bytes_(bytes) {}
+
+  /// The next `count` bits (up to 16) as a number, or -1 past the end.
+  int bits(int count) {
+    while (held_ < count) {
+      if (at_ == bytes_.size()) return -1;
+      buffer_ |=
+          static_cast<std::uint32_t>(static_cast<unsigned char>(bytes_[at_++]))
+          << held_;
+      held_ += 8;
+    }
+    int value = static_cast<int>(buffer_ & ((1u << count) - 1));
+    buffer_ >>= count;
+    held_ -= count;
+    return value;
+  }
+  /// Drops the bits left in the current byte.
+  void align() {
+    buffer_ = 0;
+    held_ = 0;
+  }
+  /// The next `count` whole bytes (after align()), or false past the end.
+  bool bytes(std::size_t count, std::string_view& out) {
+    if (bytes_.size() - at_ < count) return false;
+    out = bytes_.substr(at_, count);
+    at_ += count;
+    return true;
+  }
+
+ private:
+  std::string_view bytes_;
+  std::size_t at_ = 0;
+  std::uint32_t buffer_ = 0;
+  int held_ = 0;
+};
+
+/// A canonical Huffman code: how many codes each length has, and the
+/// symbols in code order.
+struct huffman {
+  std::array<std::uint16_t, max_code_bits + 1> count{};
+  std::array<std::uint16_t, literal_length_codes> symbol{};
+};
+
+/// Builds the code from each symbol's code length. False for a code that
+/// is over-subscribed, or incomplete, except that a literal/length or
+/// distance code may be a single code of one bit, as zlib allows.
+bool build(huffman& h, const std::uint8_t* lengths, int symbols,
+           bool single_code_allowed) {
+  h.count.fill(0);
+  for (int s = 0; s < symbols; ++s) ++h.count[lengths[s]];
+  if (h.count[0] == symbols) return true;  // no codes: decoding fails later
+  int left = 1;
+  for (int len = 1; len <= max_code_bits; ++len) {
+    left = 2 * left - h.count[len];
+    if (left < 0) return false;
+  }
+  std::array<std::uint16_t, max_code_bits + 1> offset{};
+  for (int len = 1; len < max_code_bits; ++len) {
+    offset[len + 1] = static_cast<std::uint16_t>(offset[len] + h.count[len]);
+  }
+  for (int s = 0; s < symbols; ++s) {
+    if (lengths[s] != 0)
+      h.symbol[offset[lengths[s]]++] = static_cast<std::uint16_t>(s);
+  }
+  int codes = symbols - h.count[0];
+  return left == 0 || (single_code_allowed && codes == 1 && h.count[1] == 1);
+}
+
+/// The next symbol of code `h`, or -1 for bits that are no code or past
+/// the end.
+int decode(bit_reader& in, const huffman& h) {
+  int code = 0, first = 0, index = 0;
+  for (int len = 1; len <= max_code_bits; ++len) {
+    int bit = in.bits(1);
+    if (bit < 0) return -1;
+    code |= bit;
+    int count = h.count[len];
+    if (code - first < count) return h.symbol[index + code - first];
+    index += count;
+    first = (first + count) << 1;
+    code <<= 1;
+  }
+  return -1;
+}
+
+constexpr std::array<std::uint16_t, 29> length_base{
+    3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
+    31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
+constexpr std::array<std::uint8_t, 29> length_extra{
+    0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
+    2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+constexpr std::array<std::uint16_t, 30> distance_base{
+    1,    2,    3,    4,    5,    7,    9,    13,    17,    25,
+    33,   49,   65,   97,   129,  193,  257,  385,   513,   769,
+    1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
+constexpr std::array<std::uint8_t, 30> distance_extra{
+    0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
+    6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+
+/// Where inflated bytes go: the last 32 KiB stay for back references, and
+/// the window is handed on, with the Adler-32 sum kept, each time it fills.
+class output_window {
+ public:
+  output_window(std::uint64_t max_output, const inflated_piece_sink& take)
+      : max_output_(max_output), take_(take) {}
+
+  bool put(unsigned char byte) {
+    if (total_ == max_output_) return false;
+    window_[filled_++] = byte;
+    ++total_;
+    return filled_ < window_size || hand_on();
+  }
+  /// Copies `length` bytes from `distance` back; false when that reaches
+  /// before the start of the output.
+  bool copy(std::size_t distance, std::size_t length) {
+    if (distance > total_ || distance > window_size) return false;
+    for (std::size_t i = 0; i < length; ++i) {
+      std::size_t from = (filled_ + window_size - distance) % window_size;
+      if (!put(window_[from])) return false;
+    }
+    return true;
+  }
+  /// Hands on what the window holds; true when the sink took it.
+  bool finish() { return filled_ == 0 || hand_on(); }
+  std::uint32_t adler() const { return adler_b_ << 16 | adler_a_; }
+
+ private:
+  bool hand_on() {
+    std::string_view piece(reinterpret_cast<const char*>(window_.data()),
+                           filled_);
+    add_to_adler(piece);
+    filled_ = 0;
+    return take_(piece);
+  }
+  void add_to_adler(std::string_view piece) {
+    constexpr std::uint32_t modulus = 65521;
+    // 5552 bytes is the most that cannot overflow 32 bits before a modulo.
+    constexpr std::size_t run = 5552;
+    while (!piece.empty()) {
+      std::size_t n = std::min(run, piece.size());
+      for (std::size_t i = 0; i < n; ++i) {
+        adler_a_ += static_cast<unsigned char>(piece[i]);
+        adler_b_ += adler_a_;
+      }
+      adler_a_ %= modulus;
+      adler_b_ %= modulus;
+      piece.remove_prefix(n);
+    }
+  }
+
+  std::array<unsigned char, window_size> window_{};
+  std::size_t filled_ = 0;  // also where the next byte goes
+  std::uint64_t total_ = 0;
+  std::uint64_t max_output_;
+  const inflated_piece_sink& take_;
+  std::uint32_t adler_a_ = 1, adler_b_ = 0;
+};
+
+bool inflate_codes(bit_reader& in, output_window& out, const huffman& lengths,
+                   const huffman& distances) {
+  for (;;) {
+    int symbol = decode(in, lengths);
+    if (symbol < 0) return false;
+    if (symbol < 256) {
+      if (!out.put(static_cast<unsigned char>(symbol))) return false;
+      continue;
+    }
+    if (symbol == 256) return true;
+    symbol -= 257;
+    if (symbol >= 29) return false;
+    int extra = in.bits(length_extra[symbol]);
+    if (extra < 0) return false;
+    std::size_t length = length_base[symbol] + static_cast<std::size_t>(extra);
+    int d = decode(in, distances);
+    if (d < 0 || d >= distance_codes) return false;
+    int d_extra = in.bits(distance_extra[d]);
+    if (d_extra < 0) return false;
+    std::size_t distance = distance_base[d] + static_cast<std::size_t>(d_extra);
+    if (!out.copy(distance, length)) return false;
+  }
+}
+
+bool inflate_stored(bit_reader& in, output_window& out) {
+  in.align();
+  std::string_view header;
+  if (!in.bytes(4, header)) return false;
+  auto byte = [&header](int i) {
+    return static_cast<unsigned>(static_cast<unsigned char>(header[i]));
+  };
+  unsigned length = byte(0) | byte(1) << 8;
+  unsigned complement = byte(2) | byte(3) << 8;
+  if (length != (~complement & 0xFFFFu)) return false;
+  std::string_view data;
+  if (!in.bytes(length, data)) return false;
+  for (char c : data) {
+    if (!out.put(static_cast<unsigned char>(c))) return false;
+  }
+  return true;
+}
+
+bool inflate_fixed(bit_reader& in, output_window& out) {
+  static const auto codes = [] {
+    std::array<std::uint8_t, literal_length_codes> lengths{};
+    for (int s = 0; s < 144; ++s) lengths[s] = 8;
+    for (int s = 144; s < 256; ++s) lengths[s] = 9;
+    for (int s = 256; s < 280; ++s) lengths[s] = 7;
+    for (int s = 280; s < literal_length_codes; ++s) lengths[s] = 8;
+    std::array<std::uint8_t, distance_codes> distance_lengths{};
+    distance_lengths.fill(5);
+    std::pair<huffman, huffman> built;
+    build(built.first, lengths.data(), literal_length_codes, false);
+    build(built.second, distance_lengths.data(), distance_codes, false);
+    return built;
+  }();
+  return inflate_codes(in, out, codes.first, codes.second);
+}
+
+bool inflate_dynamic(bit_reader& in, output_window& out) {
+  int literals = in.bits(5), distances = in.bits(5), code_lengths = in.bits(4);
+  if (literals < 0 || distances < 0 || code_lengths < 0) return false;
+  literals += 257;
+  distances += 1;
+  code_lengths += 4;
+  if (literals > 286 || distances > distance_codes) return false;
+  constexpr std::array<int, 19> order{16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
+                                      11, 4,  12, 3, 13, 2, 14, 1, 15};
+  std::array<std::uint8_t, literal_length_codes + distance_codes> lengths{};
+  for (int i = 0; i < code_lengths; ++i) {
+    int len = in.bits(3);
+    if (len < 0) return false;
+    lengths[order[i]] = static_cast<std::uint8_t>(len);
+  }
+  huffman length_code;
+  if (!build(length_code, lengths.data(), 19, false)) return false;
+  lengths.fill(0);
+  for (int at = 0; at < literals + distances;) {
+    int symbol = decode(in, length_code);
+    if (symbol < 0) return false;
+    if (symbol < 16) {
+      lengths[at++] = static_cast<std::uint8_t>(symbol);
+      continue;
+    }
+    // 16 repeats the last length 3-6 times, 17 and 18 give 3-10 and 11-138
+    // zeros.
+    std::uint8_t value = 0;
+    int extra = 0, repeat = 0;
+    if (symbol == 16) {
+      if (at == 0) return false;  // nothing to repeat
+      value = lengths[at - 1];
+      extra = in.bits(2);
+      repeat = 3 + extra;
+    } else if (symbol == 17) {
+      extra = in.bits(3);
+      repeat = 3 + extra;
+    } else {
+      extra = in.bits(7);
+      repeat = 11 + extra;
+    }
+    if (extra < 0 || at + repeat > literals + distances) return false;
+    for (int i = 0; i < repeat; ++i) lengths[at++] = value;
+  }
+  if (lengths[256] == 0) return false;  // no end of block
+  huffman literal_code, distance_code;
+  if (!build(literal_code, lengths.data(), literals, true)) return false;
+  if (!build(distance_code, lengths.data() + literals, distances, true)) {
+    return false;
+  }
+  return inflate_codes(in, out, literal_code, distance_code);
+}
+
+bool valid_zlib_header(std::string_view stream) {
+  if (stream.size() < 2) return false;
+  auto method = static_cast<unsigned char>(stream[0]);
+  auto flags = static_cast<unsigned char>(stream[1]);
+  bool deflate_with_small_window = (method & 0x0F) == 8 && (method >> 4) <= 7;
+  bool preset_dictionary = (flags & 0x20) != 0;
+  return deflate_with_small_window && !preset_dictionary &&
+         (method * 256u + flags) % 31 == 0;
+}
+
+}  // namespace
+
+bool inflate_zlib(std::string_view stream, std::uint64_t max_output,
+                  const inflated_piece_sink& take) {
+  if (!valid_zlib_header(stream)) return false;
+  bit_reader in(stream.substr(2));
+  output_window out(max_output, take);
+  for (bool last = false; !last;) {
+    int final_block = in.bits(1), type = in.bits(2);
+    if (final_block < 0 || type < 0) return false;
+    last = final_block == 1;
+    bool inflated = false;
+    switch (type) {
+      case 0: inflated = inflate_stored(in, out); break;
+      case 1: inflated = inflate_fixed(in, out); break;
+      case 2: inflated = inflate_dynamic(in, out); break;
+      default: return false;
+    }
+    if (!inflated) return false;
+  }
+  if (!out.finish()) return false;
+  // Bytes after the checksum are let be, as PNG readers let them be.
+  in.align();
+  std::string_view checksum;
+  if (!in.bytes(4, checksum)) return false;
+  std::uint32_t expected = 0;
+  for (char c : checksum) {
+    expected = expected << 8 | static_cast<unsigned char>(c);
+  }
+  return expected == out.adler();
+}
+
+}  // namespace tagweave
