@@ -3,8 +3,10 @@
 // the pictures of a page (tens of megabytes a second).
 #include "convert/inflate.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
+#include <cstring>
 
 namespace tagweave {
 namespace {
@@ -133,9 +135,24 @@ class output_window {
   /// before the start of the output.
   bool copy(std::size_t distance, std::size_t length) {
     if (distance > total_ || distance > window_size) return false;
-    for (std::size_t i = 0; i < length; ++i) {
+    if (length > max_output_ - total_) return false;
+    while (length > 0) {
+      // As much as neither the source nor the destination wraps; apart
+      // when they do not overlap, else a byte at a time, which repeats
+      // the last `distance` bytes as deflate means it to.
       std::size_t from = (filled_ + window_size - distance) % window_size;
-      if (!put(window_[from])) return false;
+      std::size_t n =
+          std::min({length, window_size - filled_, window_size - from});
+      if (distance >= n) {
+        std::memcpy(&window_[filled_], &window_[from], n);
+      } else {
+        for (std::size_t i = 0; i < n; ++i)
+          window_[filled_ + i] = window_[from + i];
+      }
+      filled_ += n;
+      total_ += n;
+      length -= n;
+      if (filled_ == window_size && !hand_on()) return false;
     }
     return true;
   }
