@@ -32,15 +32,16 @@ class byte_sink {
   byte_sink& operator=(const byte_sink&) = delete;
 
   // The writer calls these once per few bytes: the common case is a copy
-  // into the block and nothing else.
-  void write(std::string_view bytes) {
+  // into the block and nothing else, always inlined (link-time optimization
+  // otherwise left some calls out of line).
+  [[gnu::always_inline]] void write(std::string_view bytes) {
     if (bytes.size() < static_cast<std::size_t>(limit_ - next_)) {
       copy_into_block(bytes);
     } else {
       write_slowly(bytes);
     }
   }
-  void put(char byte) {
+  [[gnu::always_inline]] void put(char byte) {
     if (next_ != limit_) {
       *next_++ = byte;
     } else {
@@ -70,7 +71,7 @@ class byte_sink {
   /// Copies `bytes`, which fit, to the block. Most pieces are a fragment
   /// or a few words: up to sixteen bytes take two overlapping fixed-size
   /// moves instead of a library call.
-  void copy_into_block(std::string_view bytes) {
+  [[gnu::always_inline]] void copy_into_block(std::string_view bytes) {
     const char* from = bytes.data();
     std::size_t size = bytes.size();
     if (size >= 8 && size <= 16) {
