@@ -5,6 +5,7 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <new>
@@ -12,6 +13,11 @@
 namespace tagweave {
 
 namespace {
+
+/// The most one read asks for: small enough to stay in the cache between
+/// the kernel's copy and the fold's pass over it, large enough that reads
+/// are few.
+constexpr std::size_t max_read_piece = 256 * 1024;
 
 /// Room for the first read: a regular file's whole size and one byte more,
 /// so that the read that finds its end needs no growth; else a chunk.
@@ -56,7 +62,10 @@ loaded_text load(int fd, Keep keep) {
     std::size_t kept = 0;
     for (;;) {
       if (kept == text.size()) make_room(text, text.size() * 2);
-      ssize_t got = ::read(fd, text.data() + kept, text.size() - kept);
+      // A piece at a time, so that the fold reads each while it is still
+      // in the cache the kernel's copy left it in.
+      std::size_t piece = std::min(text.size() - kept, max_read_piece);
+      ssize_t got = ::read(fd, text.data() + kept, piece);
       if (got == 0) break;
       if (got < 0) {
         if (errno == EINTR) continue;

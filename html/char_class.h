@@ -2,7 +2,6 @@
 // can change them: bytes 128 to 255 are never letters, digits or blanks.
 #pragma once
 
-#include <algorithm>
 #include <cstddef>
 #include <string_view>
 
@@ -37,43 +36,30 @@ constexpr char fold_case(char c) {
   return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-/// text.find(byte, from), quicker when the byte is near: between tags the
-/// next '<', '>' or '&' is often a few bytes on, where a library search
-/// costs more in setting out than in looking. Farther on it takes over.
-inline std::size_t find_byte(std::string_view text, char byte,
-                             std::size_t from) {
-  constexpr std::size_t looked_at_alone = 16;
-  std::size_t near_end = std::min(text.size(), from + looked_at_alone);
-  for (std::size_t at = from; at < near_end; ++at) {
-    if (text[at] == byte) return at;
-  }
-  return near_end < text.size() ? text.find(byte, near_end)
-                                : std::string_view::npos;
+#if defined(__SSE2__)
+/// A bit for each of the sixteen bytes at `at` that equals `first` or
+/// `second`.
+inline unsigned either_mask(const char* at, __m128i first, __m128i second) {
+  __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+  return static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(
+      _mm_cmpeq_epi8(bytes, first), _mm_cmpeq_epi8(bytes, second))));
 }
+#endif
 
 /// The first position at or after `from` holding `first` or `second`, or
-/// npos: one pass where two searches would each read the text. Sixteen
-/// bytes at a time where SSE2 is there (on every x86-64), after a look at
-/// the nearest bytes alone.
+/// npos: one pass where two searches would each read the text. Between
+/// tags the byte looked for is often a few bytes on, so the search is
+/// inline rather than a library call: sixteen bytes at a time where SSE2
+/// is there (on every x86-64), else and for the last few a byte at a time.
 inline std::size_t find_either(std::string_view text, char first, char second,
                                std::size_t from) {
-  constexpr std::size_t looked_at_alone = 16;
-  std::size_t near_end = std::min(text.size(), from + looked_at_alone);
   std::size_t at = from;
-  for (; at < near_end; ++at) {
-    if (text[at] == first || text[at] == second) return at;
-  }
 #if defined(__SSE2__)
   const __m128i firsts = _mm_set1_epi8(first);
   const __m128i seconds = _mm_set1_epi8(second);
   for (; at + 16 <= text.size(); at += 16) {
-    __m128i bytes =
-        _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + at));
-    int mask = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bytes, firsts),
-                                              _mm_cmpeq_epi8(bytes, seconds)));
-    if (mask != 0) {
-      return at + static_cast<std::size_t>(
-                      __builtin_ctz(static_cast<unsigned>(mask)));
+    if (unsigned mask = either_mask(text.data() + at, firsts, seconds)) {
+      return at + static_cast<std::size_t>(__builtin_ctz(mask));
     }
   }
 #endif
@@ -81,6 +67,12 @@ inline std::size_t find_either(std::string_view text, char first, char second,
     if (text[at] == first || text[at] == second) return at;
   }
   return std::string_view::npos;
+}
+
+/// text.find(byte, from), inline for the same reason.
+inline std::size_t find_byte(std::string_view text, char byte,
+                             std::size_t from) {
+  return find_either(text, byte, byte, from);
 }
 
 }  // namespace tagweave
