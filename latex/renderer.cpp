@@ -2,6 +2,7 @@
 
 #include "latex/escape.h"
 
+#include <array>
 #include <string_view>
 
 namespace tagweave {
@@ -15,7 +16,7 @@ struct fragment {
   render_state nested_state = render_state{};  // zero: does not nest
 };
 
-fragment fragment_of(mark_kind kind) {
+constexpr fragment fragment_of(mark_kind kind) {
   switch (kind) {
     case M_PARAGRAPH: return {"\\par ", "\\par "};
     case M_UNUM_LIST:
@@ -44,7 +45,7 @@ fragment fragment_of(mark_kind kind) {
 }
 
 /// The sectioning command of a heading kind, or the empty view.
-std::string_view heading_command(mark_kind kind) {
+constexpr std::string_view heading_command(mark_kind kind) {
   switch (kind) {
     case M_HEADER_1: return "\\section";
     case M_HEADER_2: return "\\subsection";
@@ -55,6 +56,22 @@ std::string_view heading_command(mark_kind kind) {
     default: return {};
   }
 }
+
+/// Both per kind, looked up once per tag rather than worked out by a switch
+/// each time (every tag of a document comes here).
+struct tag_writing {
+  fragment text;
+  std::string_view heading;  ///< the sectioning command, or empty
+};
+
+constexpr std::array<tag_writing, M_UNKNOWN + 1> tag_writings = [] {
+  std::array<tag_writing, M_UNKNOWN + 1> table{};
+  for (std::size_t k = 0; k < table.size(); ++k) {
+    auto kind = static_cast<mark_kind>(k);
+    table[k] = {fragment_of(kind), heading_command(kind)};
+  }
+  return table;
+}();
 
 /// \paragraph and \subparagraph run into the text that follows them.
 bool is_run_in_heading(mark_kind kind) {
@@ -125,7 +142,8 @@ bool mark_renderer::render(const mark_view& mark) {
     state_ = mark.is_end ? S_NORMAL : S_TITLE;
     return true;
   }
-  if (std::string_view command = heading_command(mark.kind); !command.empty()) {
+  const tag_writing& writing = tag_writings[mark.kind];
+  if (std::string_view command = writing.heading; !command.empty()) {
     // A run-in heading before anything of a list's first item is typeset
     // stops LaTeX: "Something's wrong--perhaps a missing \item". Starting
     // the paragraph typesets the item's label first.
@@ -138,7 +156,7 @@ bool mark_renderer::render(const mark_view& mark) {
     list_start_ = list_start::typeset;
     return true;
   }
-  fragment text = fragment_of(mark.kind);
+  const fragment& text = writing.text;
   write_fragment(mark.kind, mark.is_end ? text.end : text.start);
   bool opens_list =
       text.nested_state == S_LIST || text.nested_state == S_DESC_LIST;
