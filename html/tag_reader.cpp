@@ -223,7 +223,8 @@ tag_read read_tag(std::string_view text, std::size_t position) {
   if (close == std::string_view::npos) {
     return {tag_status::unterminated, {}, text.size()};
   }
-  std::string_view written = text.substr(position + 1, close - position - 1);
+  // Built directly: substr's range check is a call on every tag.
+  std::string_view written(text.data() + position + 1, close - position - 1);
   tag_identity identity = identify_written_tag(written);
   return {tag_status::read, mark_view{identity.kind, identity.is_end, written},
           close};

@@ -133,7 +133,7 @@ void write_escaped(byte_sink& dest, std::string_view chars) {
   std::size_t at = 0;
   while (at < chars.size()) {
     std::size_t special = next_escaped(chars, at);
-    if (special > at) dest.write(chars.substr(at, special - at));
+    if (special > at) dest.write({chars.data() + at, special - at});
     if (special == chars.size()) return;
     dest.write(latex_escape_of(chars[special]));
     at = special + 1;
