@@ -29,6 +29,17 @@ std::optional<std::string_view> usable_label(const document_options& options,
   return std::string_view(*options.encoding);
 }
 
+/// Whether the page is set in two columns, where longtable stops: by the
+/// class's twocolumn option, or by \twocolumn in the raw text after
+/// \begin{document}.
+bool sets_two_columns(const document_options& options) {
+  auto names = [](const std::optional<std::string>& text, const char* word) {
+    return text && text->find(word) != std::string::npos;
+  };
+  return names(options.style, "twocolumn") ||
+         names(options.header, "\\twocolumn");
+}
+
 }  // namespace
 
 conversion_status convert_html5_document(std::string bytes, byte_sink& dest,
@@ -44,8 +55,7 @@ conversion_status convert_html5_document(std::string bytes, byte_sink& dest,
                           title_escape);
   latex2e::writer_options writing;
   writing.numbered_headings = options.numbered_headings;
-  writing.tables_as_text =
-      options.style && options.style->find("twocolumn") != std::string::npos;
+  writing.tables_as_text = sets_two_columns(options);
   if (options.image_folder) {
     // Each distinct source is read and checked once: a page may name one
     // picture many times, and checking inflates all of its data.

@@ -16,32 +16,38 @@ constexpr int literal_length_codes = 288;  // 286 used, 2 only in fixed codes
 constexpr int distance_codes = 30;
 constexpr std::size_t window_size = 32 * 1024;
 
-/// Reads the stream's bits, lowest first, as deflate packs them.
+/// Reads the stream's bits, lowest first, as deflate packs them, from a
+/// 64-bit buffer refilled a byte at a time.
 class bit_reader {
  public:
   explicit bit_reader(std::string_view bytes) : bytes_(bytes) {}
 
   /// The next `count` bits (up to 16) as a number, or -1 past the end.
   int bits(int count) {
-    while (held_ < count) {
-      if (at_ == bytes_.size()) return -1;
-      buffer_ |=
-          static_cast<std::uint32_t>(static_cast<unsigned char>(bytes_[at_++]))
-          << held_;
-      held_ += 8;
-    }
-    int value = static_cast<int>(buffer_ & ((1u << count) - 1));
-    buffer_ >>= count;
-    held_ -= count;
+    if (!fill(count)) return -1;
+    int value = static_cast<int>(buffer_ & ((std::uint64_t{1} << count) - 1));
+    drop(count);
     return value;
   }
-  /// Drops the bits left in the current byte.
-  void align() {
-    buffer_ = 0;
-    held_ = 0;
+  /// The next `count` bits without taking them; bits past the end read as
+  /// zero. `available()` says how many are real.
+  unsigned peek(int count) {
+    fill(count);
+    return static_cast<unsigned>(buffer_ & ((std::uint64_t{1} << count) - 1));
   }
+  int available() const { return held_; }
+  void drop(int count) {
+    buffer_ >>= count;
+    held_ -= count;
+  }
+  /// Drops the bits left in the current byte.
+  void align() { drop(held_ % 8); }
   /// The next `count` whole bytes (after align()), or false past the end.
   bool bytes(std::size_t count, std::string_view& out) {
+    // Whole bytes still in the buffer go back to the text first.
+    at_ -= static_cast<std::size_t>(held_ / 8);
+    buffer_ = 0;
+    held_ = 0;
     if (bytes_.size() - at_ < count) return false;
     out = bytes_.substr(at_, count);
     at_ += count;
@@ -49,18 +55,73 @@ class bit_reader {
   }
 
  private:
+  /// Holds at least `count` bits if the text has them; false if not.
+  bool fill(int count) {
+    while (held_ <= 56 && at_ < bytes_.size()) {
+      buffer_ |= std::uint64_t{static_cast<unsigned char>(bytes_[at_++])}
+                 << held_;
+      held_ += 8;
+    }
+    return held_ >= count;
+  }
+
   std::string_view bytes_;
   std::size_t at_ = 0;
-  std::uint32_t buffer_ = 0;
+  std::uint64_t buffer_ = 0;
   int held_ = 0;
 };
 
-/// A canonical Huffman code: how many codes each length has, and the
-/// symbols in code order.
+/// Codes this long or shorter are decoded with one look-up of the next
+/// bits; longer ones, rare in practice, a bit at a time.
+constexpr int fast_bits = 9;
+
+/// A canonical Huffman code: how many codes each length has, the symbols
+/// in code order, and for every value of the next `fast_bits` bits the
+/// symbol and length of the short code they begin with (length 0: none).
 struct huffman {
   std::array<std::uint16_t, max_code_bits + 1> count{};
   std::array<std::uint16_t, literal_length_codes> symbol{};
+  struct fast_entry {
+    std::uint16_t symbol = 0;
+    std::uint8_t length = 0;
+  };
+  std::array<fast_entry, 1u << fast_bits> fast{};
 };
+
+/// The `length` low bits of `code` in reverse order: deflate sends a code's
+/// first bit first, and the look-up is indexed by the bits as they come.
+unsigned reversed(unsigned code, int length) {
+  unsigned out = 0;
+  for (int i = 0; i < length; ++i) {
+    out = out << 1 | (code & 1);
+    code >>= 1;
+  }
+  return out;
+}
+
+/// Fills the look-up for the short codes of `h`, whose codes are assigned
+/// canonically: in order of length, then of symbol.
+void fill_fast_table(huffman& h, const std::uint8_t* lengths, int symbols) {
+  h.fast.fill({});
+  std::array<unsigned, max_code_bits + 2> next_code{};
+  unsigned code = 0;
+  for (int len = 1; len <= max_code_bits; ++len) {
+    // Unused symbols (length 0) take no code.
+    code = (code + (len > 1 ? h.count[len - 1] : 0u)) << 1;
+    next_code[len] = code;
+  }
+  for (int s = 0; s < symbols; ++s) {
+    int len = lengths[s];
+    if (len == 0) continue;
+    unsigned assigned = next_code[len]++;
+    if (len > fast_bits) continue;
+    unsigned first = reversed(assigned, len);
+    for (unsigned high = 0; high < (1u << (fast_bits - len)); ++high) {
+      h.fast[first | high << len] = {static_cast<std::uint16_t>(s),
+                                     static_cast<std::uint8_t>(len)};
+    }
+  }
+}
 
 /// Builds the code from each symbol's code length. False for a code that
 /// is over-subscribed, or incomplete, except that a literal/length or
@@ -68,6 +129,7 @@ struct huffman {
 bool build(huffman& h, const std::uint8_t* lengths, int symbols,
            bool single_code_allowed) {
   h.count.fill(0);
+  h.fast.fill({});
   for (int s = 0; s < symbols; ++s) ++h.count[lengths[s]];
   if (h.count[0] == symbols) return true;  // no codes: decoding fails later
   int left = 1;
@@ -84,12 +146,15 @@ bool build(huffman& h, const std::uint8_t* lengths, int symbols,
       h.symbol[offset[lengths[s]]++] = static_cast<std::uint16_t>(s);
   }
   int codes = symbols - h.count[0];
-  return left == 0 || (single_code_allowed && codes == 1 && h.count[1] == 1);
+  bool usable =
+      left == 0 || (single_code_allowed && codes == 1 && h.count[1] == 1);
+  if (usable) fill_fast_table(h, lengths, symbols);
+  return usable;
 }
 
-/// The next symbol of code `h`, or -1 for bits that are no code or past
-/// the end.
-int decode(bit_reader& in, const huffman& h) {
+/// The next symbol of code `h`, read a bit at a time, or -1 for bits that
+/// are no code or past the end.
+int decode_slowly(bit_reader& in, const huffman& h) {
   int code = 0, first = 0, index = 0;
   for (int len = 1; len <= max_code_bits; ++len) {
     int bit = in.bits(1);
@@ -102,6 +167,17 @@ int decode(bit_reader& in, const huffman& h) {
     code <<= 1;
   }
   return -1;
+}
+
+/// The next symbol of code `h`, or -1 for bits that are no code or past
+/// the end.
+int decode(bit_reader& in, const huffman& h) {
+  const huffman::fast_entry& entry = h.fast[in.peek(fast_bits)];
+  if (entry.length != 0 && entry.length <= in.available()) {
+    in.drop(entry.length);
+    return entry.symbol;
+  }
+  return decode_slowly(in, h);
 }
 
 constexpr std::array<std::uint16_t, 29> length_base{
@@ -137,17 +213,24 @@ class output_window {
     if (distance > total_ || distance > window_size) return false;
     if (length > max_output_ - total_) return false;
     while (length > 0) {
-      // As much as neither the source nor the destination wraps; apart
-      // when they do not overlap, else a byte at a time, which repeats
-      // the last `distance` bytes as deflate means it to.
+      // As much as neither the source nor the destination wraps. When the
+      // two overlap (a distance shorter than the length), deflate means
+      // the last `distance` bytes repeated.
       std::size_t from = (filled_ + window_size - distance) % window_size;
       std::size_t n =
           std::min({length, window_size - filled_, window_size - from});
+      unsigned char* to = &window_[filled_];
       if (distance >= n) {
-        std::memcpy(&window_[filled_], &window_[from], n);
+        std::memcpy(to, &window_[from], n);
       } else {
-        for (std::size_t i = 0; i < n; ++i)
-          window_[filled_ + i] = window_[from + i];
+        // The bytes repeat every `distance`: copy one period, then double
+        // what is copied, each copy apart from what it copies.
+        std::memcpy(to, &window_[from], distance);
+        for (std::size_t copied = distance; copied < n;) {
+          std::size_t chunk = std::min(copied, n - copied);
+          std::memcpy(to + copied, to, chunk);
+          copied += chunk;
+        }
       }
       filled_ += n;
       total_ += n;
@@ -170,18 +253,43 @@ class output_window {
   }
   void add_to_adler(std::string_view piece) {
     constexpr std::uint32_t modulus = 65521;
-    // 5552 bytes is the most that cannot overflow 32 bits before a modulo.
+    // 5552 bytes is the most that cannot overflow 32 bits before a modulo;
+    // a multiple of the block below.
     constexpr std::size_t run = 5552;
-    while (!piece.empty()) {
-      std::size_t n = std::min(run, piece.size());
-      for (std::size_t i = 0; i < n; ++i) {
-        adler_a_ += static_cast<unsigned char>(piece[i]);
-        adler_b_ += adler_a_;
+    constexpr std::size_t block = 16;
+    static_assert(run % block == 0);
+    // Sixteen bytes at a time: a block adds its sum to a, and to b sixteen
+    // times the old a plus each byte weighted by how many sums it enters.
+    // The bytes of a block are independent, so the loop pipelines (and
+    // vectorizes) where the byte-by-byte chain could not. Sums in locals:
+    // stores through a char pointer might otherwise be taken to change the
+    // members on every byte.
+    std::uint32_t a = adler_a_, b = adler_b_;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(piece.data());
+    std::size_t left = piece.size();
+    while (left > 0) {
+      std::size_t n = std::min(run, left);
+      std::size_t i = 0;
+      for (; i + block <= n; i += block) {
+        std::uint32_t sum = 0, weighted = 0;
+        for (std::size_t k = 0; k < block; ++k) {
+          sum += bytes[i + k];
+          weighted += static_cast<std::uint32_t>(block - k) * bytes[i + k];
+        }
+        b += static_cast<std::uint32_t>(block) * a + weighted;
+        a += sum;
       }
-      adler_a_ %= modulus;
-      adler_b_ %= modulus;
-      piece.remove_prefix(n);
+      for (; i < n; ++i) {
+        a += bytes[i];
+        b += a;
+      }
+      a %= modulus;
+      b %= modulus;
+      bytes += n;
+      left -= n;
     }
+    adler_a_ = a;
+    adler_b_ = b;
   }
 
   std::array<unsigned char, window_size> window_{};

@@ -878,6 +878,26 @@ std::string html5_document(std::string_view bytes, std::string folder = ".",
   return latex;
 }
 
+// -h and -f are raw LaTeX: in --html5 each stands on lines of its own, so
+// a control word at its end does not run into the page's first word
+// ("\twocolumnA") and a comment at its end swallows neither the page's
+// first line nor \end{document}.
+TEST(TagweaveCommandLine, Html5HeaderAndFooterTextStandOnLinesOfTheirOwn) {
+  temp_dir dir;
+  dir.write("page.html", "<p>first words");
+  program_run run =
+      testing::run_program({.program = TAGWEAVE_BIN,
+                            .args = {"--html5", "-s", "-h", "\\twocolumn %",
+                                     "-f", "end %", "page.html"},
+                            .directory = dir.path()});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_NE(run.out.find("\\begin{document}\n\\twocolumn %\nfirst words"),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("\nend %\n\\end{document}\n"), std::string::npos)
+      << run.out;
+}
+
 TEST(TagweaveCommandLine, Html5Mode) {
   const std::string page = "<title>T</title><p>caf\xC3\xA9 &amp; more";
   const std::string latin1 = "<p>caf\xE9";

@@ -51,7 +51,7 @@ void BM_parse_real_pages(benchmark::State& state) {
   }
   report_bytes(state, total_size(pages));
 }
-BENCHMARK(BM_parse_real_pages)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_parse_real_pages)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 
 /// Peak heap, per byte of input, while the real pages are read as one
 /// document the way the converter reads a file: its bytes, decoded (the
@@ -93,7 +93,7 @@ void BM_gumbo_real_pages(benchmark::State& state) {
   }
   report_bytes(state, total_size(pages));
 }
-BENCHMARK(BM_gumbo_real_pages)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_gumbo_real_pages)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 #endif
 
 void parse_shape(benchmark::State& state, const testing::hostile_shape* shape) {

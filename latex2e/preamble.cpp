@@ -91,6 +91,14 @@ void write_title_command(byte_sink& out, std::string_view command,
   write_line(out, "}");
 }
 
+/// The raw LaTeX of -h or -f on lines of its own: the line end keeps a
+/// control word at its end ("\\twocolumn") from running into the next
+/// word, and a comment at its end ("% note") from swallowing what follows.
+void write_raw_text(byte_sink& out, std::string_view text) {
+  out.write(text);
+  if (!text.empty() && text.back() != '\n') out.put('\n');
+}
+
 }  // namespace
 
 void write_preamble(byte_sink& out, const document_options& options,
@@ -111,7 +119,7 @@ void write_preamble(byte_sink& out, const document_options& options,
     write_line(out, "\\date{}");
   }
   write_line(out, "\\begin{document}");
-  if (options.header) out.write(*options.header);
+  if (options.header) write_raw_text(out, *options.header);
   if (title_block) {
     // \relax: with hyperref, \maketitle takes an optional argument, and a
     // body starting with "[" would be read as one.
@@ -126,7 +134,7 @@ void write_preamble(byte_sink& out, const document_options& options,
 
 void write_closing(byte_sink& out, const document_options& options) {
   out.put('\n');
-  if (options.footer) out.write(*options.footer);
+  if (options.footer) write_raw_text(out, *options.footer);
   write_line(out, "\\end{document}");
 }
 
