@@ -315,7 +315,7 @@ bool plain_image_path(std::string_view path) {
   for (char c : path) {
     bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
                  (c >= '0' && c <= '9') || c == '.' || c == '/' || c == '+' ||
-                 c == '-';
+                 c == '-' || c == '_';
     if (!plain) return false;
   }
   std::size_t dot = path.rfind('.');

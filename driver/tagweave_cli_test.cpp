@@ -942,10 +942,12 @@ TEST(TagweaveCommandLine, Html5ImagesAreLookedUpBesideThePage) {
   fs::create_directories(dir.path() / "docs" / "img");
   dir.write("docs/img/ok.png", testing::tiny_png());
   dir.write("docs/img/broken.png", "\x89PNG\r\n\x1a\nnot really");
+  dir.write("docs/img/under_score.png", testing::tiny_png());
   const std::string page =
       "<img src='img/ok.png' alt=good><img src='img/broken.png' alt=broken>"
       "<img src='img/none.png' alt=missing><img src='http://h/ok.png' "
-      "alt=remote><img src='img/ok.png?v=2' alt=query>";
+      "alt=remote><img src='img/ok.png?v=2' alt=query>"
+      "<img src='img/under_score.png' alt=underscore>";
   dir.write("docs/page.html", page);
   program_run run = testing::run_program({.program = TAGWEAVE_BIN,
                                           .args = {"--html5", "docs/page.html"},
@@ -955,7 +957,7 @@ TEST(TagweaveCommandLine, Html5ImagesAreLookedUpBesideThePage) {
   std::string tex = dir.read("docs/page.tex");
   EXPECT_EQ(tex, html5_document(page, (dir.path() / "docs").string()));
   EXPECT_NE(tex.find("\\twimage{img/ok.png}[broken][missing][remote]"
-                     "\\twimage{img/ok.png}"),
+                     "\\twimage{img/ok.png}\\twimage{img/under_score.png}"),
             std::string::npos)
       << tex;
 }
