@@ -106,9 +106,9 @@ class byte_sink {
   std::function<void(std::string_view)> drain_;
   bool failed_ = false;
   std::unique_ptr<char[]> block_;
-  char* next_ = nullptr;           // the block's first free byte
-  char* limit_ = nullptr;          // the block's end
-  std::size_t handed_on_ = 0;      // bytes that left the block
+  char* next_ = nullptr;       // the block's first free byte
+  char* limit_ = nullptr;      // the block's end
+  std::size_t handed_on_ = 0;  // bytes that left the block
 };
 
 }  // namespace tagweave
