@@ -108,7 +108,7 @@ class end_tag_search {
   std::size_t last_semicolon_ = npos;
 };
 
-/// The working state of one split: where the scan stands, the list so far,
+/// The working state of one split: where the scan stands
 /// and what the last tag asked for. `Consumer` has take(const mark_view&):
 /// the converter passes its own type, so that handing a record on is a
 /// direct call the compiler may inline; the lists go through mark_consumer.
