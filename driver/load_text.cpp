@@ -30,13 +30,9 @@ std::size_t first_room(int fd) {
   return chunk;
 }
 
-/// Reads `fd` to its end straight into the text, handing each piece read
-/// to `keep`, which may shorten it in place and returns how much of it
-/// stays. The text is never copied but to grow when a pipe or a growing
-/// file outruns the room first made.
 /// Makes room for `size` bytes in `text`. A large text is backed by huge
-/// pages where the kernel offers them on request: a 20 MB file then takes
-/// ten page faults instead of five thousand, a tenth of its loading time.
+/// pages where the kernel offers them on request: a 20 MB file then takes a
+/// few hundred page faults instead of five thousand.
 void make_room(std::string& text, std::size_t size) {
 #if defined(MADV_HUGEPAGE)
   constexpr std::size_t huge_page = 2u << 20;
@@ -53,6 +49,10 @@ void make_room(std::string& text, std::size_t size) {
   text.resize(size);
 }
 
+/// Reads `fd` to its end straight into the text, handing each piece read
+/// to `keep`, which may shorten it in place and returns how much of it
+/// stays. The text is never copied but to grow when a pipe or a growing
+/// file outruns the room first made.
 template <typename Keep>
 loaded_text load(int fd, Keep keep) {
   loaded_text result;
