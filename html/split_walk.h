@@ -127,30 +127,36 @@ class splitter {
         emit_run(text_.substr(pos_));
         break;
       }
-      run_has_ampersand_ = true;  // raw runs are decoded without looking
-      std::size_t run_end = mode_ == run_mode::raw
-                                ? end_search_.find_from(pos_)
-                                : find_ordinary_run_end(pos_);
-      if (run_end > pos_) emit_decoded_run(pos_, run_end);
-      if (run_end == text_.size()) break;
-      if (!take_tag(run_end)) return split_status::unterminated_tag;
+      // Raw runs are decoded without looking for an '&' first.
+      run_extent run = mode_ == run_mode::raw
+                           ? run_extent{end_search_.find_from(pos_), true}
+                           : find_ordinary_run_end(pos_);
+      if (run.end > pos_) emit_decoded_run(pos_, run);
+      if (run.end == text_.size()) break;
+      if (!take_tag(run.end)) return split_status::unterminated_tag;
     }
     return split_status::complete;
   }
 
  private:
-  /// Where an ordinary run ends, noting on the way whether it holds an '&':
-  /// a run without one has nothing to decode.
-  std::size_t find_ordinary_run_end(std::size_t from) {
-    run_has_ampersand_ = false;
+  /// Where a run ends, and whether it may hold a reference: a run without
+  /// an '&' has nothing to decode.
+  struct run_extent {
+    std::size_t end;
+    bool has_ampersand;
+  };
+
+  /// An ordinary run's extent, the '&' noted on the way to its end.
+  run_extent find_ordinary_run_end(std::size_t from) const {
+    bool has_ampersand = false;
     for (std::size_t at = from;;) {
-      at = run_has_ampersand_ ? find_byte(text_, '<', at)
-                              : find_either(text_, '<', '&', at);
-      if (at == npos) return text_.size();
+      at = has_ampersand ? find_byte(text_, '<', at)
+                         : find_either(text_, '<', '&', at);
+      if (at == npos) return {text_.size(), has_ampersand};
       if (text_[at] == '&') {
-        run_has_ampersand_ = true;
+        has_ampersand = true;
       } else if (may_begin_tag(text_, at)) {
-        return at;
+        return {at, has_ampersand};
       }
       ++at;
     }
@@ -164,10 +170,10 @@ class splitter {
 
   /// Decodes the run in place: decoding only shortens, and nothing after
   /// the run has been read yet, so no copy is needed.
-  void emit_decoded_run(std::size_t begin, std::size_t end) {
-    std::size_t length = run_has_ampersand_
-                             ? decode_entities(data_ + begin, end - begin)
-                             : end - begin;
+  void emit_decoded_run(std::size_t begin, run_extent run) {
+    std::size_t length = run.has_ampersand
+                             ? decode_entities(data_ + begin, run.end - begin)
+                             : run.end - begin;
     emit_run(std::string_view(data_ + begin, length));
   }
 
@@ -202,7 +208,6 @@ class splitter {
   end_tag_search end_search_;
   std::size_t pos_ = 0;
   bool keep_blanks_ = false;
-  bool run_has_ampersand_ = false;  // the run being read may need decoding
   run_mode mode_ = run_mode::ordinary;
   Consumer& consumer_;
 };

@@ -133,21 +133,6 @@ constexpr std::array<name_slot, slot_count> make_name_slots() {
 
 constexpr std::array<name_slot, slot_count> name_slots = make_name_slots();
 
-/// The kind of the name whose first eight bytes, folded, pack into
-/// `packed`, whose length is `length` and whose ninth byte, if it has one,
-/// is `ninth`.
-mark_kind lookup_packed(std::uint64_t packed, std::size_t length, char ninth) {
-  if (length == 0 || length > longest_tag_name) return M_UNKNOWN;
-  const name_slot& slot = name_slots[slot_of(packed, name_multiplier)];
-  // Equal packed words and lengths mean equal first eight bytes; a ninth
-  // byte is compared on its own.
-  if (slot.packed != packed || slot.name.size() != length) return M_UNKNOWN;
-  if (length > packed_bytes && fold_case(ninth) != slot.name[packed_bytes]) {
-    return M_UNKNOWN;
-  }
-  return slot.kind;
-}
-
 }  // namespace
 
 std::string_view tag_name(mark_kind kind) {
@@ -158,8 +143,19 @@ std::string_view tag_name(mark_kind kind) {
 }
 
 mark_kind lookup_tag_name(std::string_view name) {
-  char ninth = name.size() > packed_bytes ? name[packed_bytes] : '\0';
-  return lookup_packed(pack_folded(name), name.size(), ninth);
+  if (name.empty() || name.size() > longest_tag_name) return M_UNKNOWN;
+  std::uint64_t packed = pack_folded(name);
+  const name_slot& slot = name_slots[slot_of(packed, name_multiplier)];
+  // Equal packed words and lengths mean equal first eight bytes; a ninth
+  // byte is compared on its own.
+  if (slot.packed != packed || slot.name.size() != name.size()) {
+    return M_UNKNOWN;
+  }
+  if (name.size() > packed_bytes &&
+      fold_case(name[packed_bytes]) != slot.name[packed_bytes]) {
+    return M_UNKNOWN;
+  }
+  return slot.kind;
 }
 
 tag_identity identify_tag(std::string_view decoded_text) {
@@ -191,26 +187,17 @@ std::string decoded_name_prefix(std::string_view written,
 
 tag_identity identify_written_tag(std::string_view written) {
   // The identity depends on the '/' and the name alone. When no '&' stands
-  // among them, the text as written is the decoded text as far as they go,
-  // and one pass packs the name as it looks for its end.
+  // among them, the text as written is the decoded text as far as they go.
   bool is_end = !written.empty() && written.front() == '/';
   std::size_t start = is_end ? 1 : 0;
   std::size_t reach = std::min(written.size(), start + longest_tag_name + 1);
-  std::uint64_t packed = 0;
   std::size_t at = start;
   for (; at < reach && !is_c_space(written[at]); ++at) {
     if (written[at] == '&') {
       return identify_tag(decoded_name_prefix(written, written.rfind(';')));
     }
-    if (at - start < packed_bytes) {
-      packed |=
-          std::uint64_t{static_cast<unsigned char>(fold_case(written[at]))}
-          << (8 * (at - start));
-    }
   }
-  std::size_t length = at - start;
-  char ninth = length > packed_bytes ? written[start + packed_bytes] : '\0';
-  return {lookup_packed(packed, length, ninth), is_end};
+  return {lookup_tag_name({written.data() + start, at - start}), is_end};
 }
 
 tag_read read_tag(std::string_view text, std::size_t position) {
