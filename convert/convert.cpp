@@ -1,42 +1,18 @@
 #include "convert/convert.h"
 
+#include "convert/body.h"
 #include "html/line_ends.h"
-#include "html/split_walk.h"
 #include "latex/frame.h"
-#include "latex/renderer.h"
 
 namespace tagweave {
-
-namespace {
-
-/// Writes each record as the splitter reads it, until a stray end tag of a
-/// list ends the walk; the splitter still reads the rest, so that a tag that
-/// is never closed is reported all the same.
-class rendering_consumer {
- public:
-  rendering_consumer(byte_sink& dest, const document_options& options)
-      : walk_(dest, S_NORMAL, options) {}
-
-  void take(const mark_view& rec) {
-    if (!ended_early_) ended_early_ = !walk_.render(rec);
-  }
-  bool ended_early() const { return ended_early_; }
-
- private:
-  mark_renderer walk_;
-  bool ended_early_ = false;
-};
-
-}  // namespace
 
 conversion_status convert_document_in_place(std::string& text, byte_sink& dest,
                                             const document_options& options) {
   write_frame_preamble(dest, options);
-  rendering_consumer body(dest, options);
+  body_status body = write_body(text, dest, options);
   conversion_status status;
-  status.unterminated_tag =
-      split_document_to(text, body) == split_status::unterminated_tag;
-  status.stray_list_end = body.ended_early();
+  status.unterminated_tag = body.split == split_status::unterminated_tag;
+  status.stray_list_end = body.ended_early;
   write_frame_closing(dest, options);
   return status;
 }

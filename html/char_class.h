@@ -69,6 +69,24 @@ inline std::size_t find_either(std::string_view text, char first, char second,
   return std::string_view::npos;
 }
 
+/// text.rfind(byte): sixteen bytes at a time from the end where SSE2 is
+/// there, since the byte looked for may be far back or absent.
+inline std::size_t find_last_byte(std::string_view text, char byte) {
+  std::size_t end = text.size();
+#if defined(__SSE2__)
+  const __m128i bytes = _mm_set1_epi8(byte);
+  for (; end >= 16; end -= 16) {
+    if (unsigned mask = either_mask(text.data() + end - 16, bytes, bytes)) {
+      return end - 16 + 31 - static_cast<std::size_t>(__builtin_clz(mask));
+    }
+  }
+#endif
+  while (end > 0) {
+    if (text[--end] == byte) return end;
+  }
+  return std::string_view::npos;
+}
+
 /// text.find(byte, from), inline for the same reason.
 inline std::size_t find_byte(std::string_view text, char byte,
                              std::size_t from) {

@@ -8,10 +8,41 @@
 #include "html/splitter.h"
 #include "html/tag_reader.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace tagweave {
+
+/// A text run as found, before its references are decoded, for a consumer
+/// that decodes runs itself (see takes_undecoded_runs): the splitter can
+/// then hand a run on as soon as it has found its end.
+struct undecoded_run {
+  char* data;  ///< the run, in the text, which may be decoded there
+  std::size_t size;
+  bool has_ampersand;  ///< false: nothing to decode
+  bool keep_blanks;    ///< inside preformatted text: kept even if blank
+};
+
+/// The run's decoded text, decoded where it stands, as a record; nothing
+/// when the run is blank and blanks are not kept. What the splitter itself
+/// does with every run.
+inline std::optional<mark_view> decode_run(const undecoded_run& run) {
+  std::size_t length =
+      run.has_ampersand ? decode_entities(run.data, run.size) : run.size;
+  mark_view rec{M_NONE, false, std::string_view(run.data, length)};
+  if (is_dropped_blank_run(rec, run.keep_blanks)) return std::nullopt;
+  return rec;
+}
+
+/// A consumer that takes a run before it is decoded, and decodes it itself
+/// with decode_run, in order with the other records.
+template <class Consumer>
+concept takes_undecoded_runs = requires(Consumer& consumer,
+                                        const undecoded_run& run) {
+  consumer.take_undecoded(run);
+};
+
 namespace split_walk {
 
 inline constexpr std::size_t npos = std::string_view::npos;
@@ -56,7 +87,9 @@ inline bool is_end_search_candidate(std::string_view text, std::size_t lt) {
 /// before it (which tells open references from terminated ones).
 class end_tag_search {
  public:
-  explicit end_tag_search(std::string_view text) : text_(text) {}
+  /// A search of `text` from `from` on; nothing before it is read.
+  end_tag_search(std::string_view text, std::size_t from)
+      : text_(text), close_(from), swept_(from) {}
 
   /// The position of the closing tag's '<' at or after `from`, or the end of
   /// the text when the content is never closed.
@@ -102,9 +135,9 @@ class end_tag_search {
   }
 
   std::string_view text_;
-  std::size_t close_ = 0;
+  std::size_t close_;
   bool no_more_closes_ = false;
-  std::size_t swept_ = 0;
+  std::size_t swept_;
   std::size_t last_semicolon_ = npos;
 };
 
@@ -114,11 +147,21 @@ class end_tag_search {
 /// direct call the compiler may inline; the lists go through mark_consumer.
 template <class Consumer>
 class splitter {
+  /// Where a run ends, and whether it may hold a reference: a run without
+  /// an '&' has nothing to decode.
+  struct run_extent {
+    std::size_t end;
+    bool has_ampersand;
+  };
+
  public:
-  splitter(std::string& source, Consumer& consumer)
+  /// A split of `source` from its start, or from `from`, read as if the
+  /// text began there; nothing before `from` is read or written.
+  splitter(std::string& source, Consumer& consumer, std::size_t from = 0)
       : data_(source.data()),
         text_(source),
-        end_search_(text_),
+        end_search_(text_, from),
+        pos_(from),
         consumer_(consumer) {}
 
   split_status run() {
@@ -127,10 +170,7 @@ class splitter {
         emit_run(text_.substr(pos_));
         break;
       }
-      // Raw runs are decoded without looking for an '&' first.
-      run_extent run = mode_ == run_mode::raw
-                           ? run_extent{end_search_.find_from(pos_), true}
-                           : find_ordinary_run_end(pos_);
+      run_extent run = next_run_extent();
       if (run.end > pos_) emit_decoded_run(pos_, run);
       if (run.end == text_.size()) break;
       if (!take_tag(run.end)) return split_status::unterminated_tag;
@@ -138,14 +178,37 @@ class splitter {
     return split_status::complete;
   }
 
- private:
-  /// Where a run ends, and whether it may hold a reference: a run without
-  /// an '&' has nothing to decode.
-  struct run_extent {
-    std::size_t end;
-    bool has_ampersand;
-  };
+  /// Splits up to `boundary` and stops. True when the split then stands
+  /// exactly there, between two records, in ordinary text outside
+  /// preformatted text: as a split from `boundary` would start. False when
+  /// it stopped before a run that reaches over `boundary`, unwritten, or
+  /// ran past it, or met a tag that is never closed; run() goes on from
+  /// there either way. Nothing at or after `boundary` is written meanwhile,
+  /// so another thread may read it.
+  bool run_until(std::size_t boundary) {
+    while (pos_ < boundary) {
+      if (mode_ == run_mode::rest) return false;
+      run_extent run = next_run_extent();
+      // Decoding it would write beyond the boundary.
+      if (run.end > boundary) return false;
+      if (run.end > pos_) emit_decoded_run(pos_, run);
+      pos_ = run.end;
+      if (run.end == boundary) break;  // the tag there is not taken yet
+      if (!take_tag(run.end)) return false;
+    }
+    return pos_ == boundary && mode_ == run_mode::ordinary && !keep_blanks_;
+  }
 
+ private:
+  /// The extent of the run at pos_. Raw runs are decoded without looking
+  /// for an '&' first.
+  run_extent next_run_extent() {
+    return mode_ == run_mode::raw
+               ? run_extent{end_search_.find_from(pos_), true}
+               : find_ordinary_run_end(pos_);
+  }
+
+ private:
   /// An ordinary run's extent, the '&' noted on the way to its end.
   run_extent find_ordinary_run_end(std::size_t from) const {
     bool has_ampersand = false;
@@ -168,13 +231,17 @@ class splitter {
 
   void emit_run(std::string_view text) { emit(mark_view{M_NONE, false, text}); }
 
-  /// Decodes the run in place: decoding only shortens, and nothing after
-  /// the run has been read yet, so no copy is needed.
+  /// Decodes the run in place, or has the consumer do it: decoding only
+  /// shortens, and the splitter never reads a run again once it has found
+  /// its end, so no copy is needed.
   void emit_decoded_run(std::size_t begin, run_extent run) {
-    std::size_t length = run.has_ampersand
-                             ? decode_entities(data_ + begin, run.end - begin)
-                             : run.end - begin;
-    emit_run(std::string_view(data_ + begin, length));
+    undecoded_run found{data_ + begin, run.end - begin, run.has_ampersand,
+                        keep_blanks_};
+    if constexpr (takes_undecoded_runs<Consumer>) {
+      consumer_.take_undecoded(found);
+    } else if (std::optional<mark_view> rec = decode_run(found)) {
+      consumer_.take(*rec);
+    }
   }
 
   /// Reads the tag at `lt` and lets it take effect. False when it is never
@@ -206,7 +273,7 @@ class splitter {
   char* data_;             // the text, where runs are decoded in place
   std::string_view text_;  // the same text, for reading
   end_tag_search end_search_;
-  std::size_t pos_ = 0;
+  std::size_t pos_;
   bool keep_blanks_ = false;
   run_mode mode_ = run_mode::ordinary;
   Consumer& consumer_;

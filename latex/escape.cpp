@@ -1,6 +1,9 @@
 #include "latex/escape.h"
 
+#include <algorithm>
 #include <array>
+#include <cstdint>
+#include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -98,6 +101,86 @@ std::size_t next_escaped(std::string_view chars, std::size_t from) {
   return from;
 }
 
+/// Every byte's output padded to a fixed width, for writing a stretch
+/// thick with specials: each byte is one fixed-size copy and one add
+/// instead of a search and a call.
+struct padded_output {
+  char bytes[16];
+  std::uint8_t length;
+};
+
+constexpr std::size_t longest_escape() {
+  std::size_t longest = 1;
+  for (std::size_t byte = 0; byte < escapes.size(); ++byte) {
+    longest = std::max(longest, escapes[byte].size());
+  }
+  return longest;
+}
+static_assert(longest_escape() <= sizeof(padded_output{}.bytes));
+
+constexpr std::array<padded_output, 256> make_padded_outputs() {
+  std::array<padded_output, 256> outputs{};
+  for (std::size_t byte = 0; byte < outputs.size(); ++byte) {
+    if (escapes[byte].empty()) {
+      outputs[byte].bytes[0] = static_cast<char>(byte);
+      outputs[byte].length = 1;
+      continue;
+    }
+    for (std::size_t i = 0; i < escapes[byte].size(); ++i) {
+      outputs[byte].bytes[i] = escapes[byte][i];
+    }
+    outputs[byte].length = static_cast<std::uint8_t>(escapes[byte].size());
+  }
+  return outputs;
+}
+
+constexpr std::array<padded_output, 256> padded_outputs = make_padded_outputs();
+
+/// How many bytes a stretch takes at a time, and the room its output may
+/// need: every byte at the padded width.
+constexpr std::size_t stretch_bytes = 16;
+constexpr std::size_t stretch_room =
+    stretch_bytes * sizeof(padded_output{}.bytes);
+static_assert(stretch_room <= byte_sink::max_room);
+
+/// True when one of the sixteen bytes at `at` has a replacement.
+bool has_special(const char* at) {
+#if defined(__SSE2__)
+  return escaped_mask(at) != 0;
+#else
+  for (std::size_t i = 0; i < 16; ++i) {
+    if (escaped_bytes[static_cast<unsigned char>(at[i])]) return true;
+  }
+  return false;
+#endif
+}
+
+/// Writes sixteen bytes of `in` by table.
+void write_stretch(byte_sink& dest, const char* in) {
+  char* out = dest.room(stretch_room);
+  for (std::size_t i = 0; i < stretch_bytes; ++i) {
+    const padded_output& output =
+        padded_outputs[static_cast<unsigned char>(in[i])];
+    std::memcpy(out, output.bytes, sizeof output.bytes);
+    out += output.length;
+  }
+  dest.commit(out);
+}
+
+/// Writes `chars` from `at`, where a special stands, sixteen bytes at a
+/// time by table as long as each sixteen hold a special; returns where it
+/// stopped: before sixteen plain bytes, or near the end.
+std::size_t write_thick_stretch(byte_sink& dest, std::string_view chars,
+                                std::size_t at) {
+  if (at + stretch_bytes > chars.size()) return at;
+  do {
+    write_stretch(dest, chars.data() + at);
+    at += stretch_bytes;
+  } while (at + stretch_bytes <= chars.size() &&
+           has_special(chars.data() + at));
+  return at;
+}
+
 /// The replacement for `byte`, or the empty view when it passes unchanged.
 std::string_view latex_escape_of(char byte) {
   return escapes[static_cast<unsigned char>(byte)];
@@ -129,7 +212,8 @@ void write_argument_line_end(byte_sink& dest, char line_end,
 }  // namespace
 
 void write_escaped(byte_sink& dest, std::string_view chars) {
-  // Each run of bytes that need no escape goes out with one call.
+  // Each run of bytes that need no escape goes out with one call; where
+  // specials are thick, sixteen bytes go out by table.
   std::size_t at = 0;
   while (at < chars.size()) {
     std::size_t special = next_escaped(chars, at);
@@ -137,6 +221,10 @@ void write_escaped(byte_sink& dest, std::string_view chars) {
     if (special == chars.size()) return;
     dest.write(latex_escape_of(chars[special]));
     at = special + 1;
+    if (at < chars.size() &&
+        escaped_bytes[static_cast<unsigned char>(chars[at])]) {
+      at = write_thick_stretch(dest, chars, at);
+    }
   }
 }
 

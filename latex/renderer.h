@@ -44,6 +44,15 @@ class mark_renderer {
   /// The current state: the innermost open list's.
   render_state state() const { return state_; }
 
+  /// True when the walk stands where a new walk started in S_NORMAL does,
+  /// so that what follows is written alike by either: the second half of a
+  /// document may then be written by a walk of its own.
+  bool is_as_new() const {
+    return state_ == S_NORMAL && outer_states_.empty() && !in_term_ &&
+           list_start_ == list_start::typeset && !line_.blank &&
+           !line_.after_cr;
+  }
+
  private:
   void write_text_run(std::string_view text);
   /// Writes the fragment of a tag of `kind` and notes what it opens.

@@ -49,6 +49,19 @@ class byte_sink {
     }
   }
 
+  /// The most room() may ask for.
+  static constexpr std::size_t max_room = 4096;
+
+  /// Room for up to `size` (at most max_room) more bytes in a row, for a
+  /// writer that stores them itself and then calls commit() with the end
+  /// of what it stored.
+  [[gnu::always_inline]] char* room(std::size_t size) {
+    if (size > static_cast<std::size_t>(limit_ - next_)) flush();
+    return next_;
+  }
+  /// Keeps the bytes stored since room() up to `end`.
+  [[gnu::always_inline]] void commit(char* end) { next_ = end; }
+
   /// Hands the buffered bytes on. False when any write to a descriptor so
   /// far has failed; after a failure the sink drops what it is given.
   bool flush();
@@ -67,6 +80,7 @@ class byte_sink {
   /// How much a descriptor or function sink holds before handing it on:
   /// large enough that system calls are few, small enough to stay in cache.
   static constexpr std::size_t capacity = 64 * 1024;
+  static_assert(max_room <= capacity);
 
   /// Copies `bytes`, which fit, to the block. Most pieces are a fragment
   /// or a few words: up to sixteen bytes take two overlapping fixed-size
