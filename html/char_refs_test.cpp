@@ -176,10 +176,19 @@ TEST(DecodeReference, ReportsTheByteAndWhereTheTextResumes) {
   }
 }
 
+/// The text decoded into a buffer of its own, as the helper that writes a
+/// document's second half decodes it.
+std::string decoded_elsewhere(const std::string& text) {
+  std::string out(text.size(), '\0');
+  out.resize(decode_entities_into(text, out.data()));
+  return out;
+}
+
 bool disagrees(const std::string& text) {
   std::string decoded = text;
   decode_entities(decoded);
-  return decoded != testing::literal::decode(text);
+  std::string model = testing::literal::decode(text);
+  return decoded != model || decoded_elsewhere(text) != model;
 }
 
 TEST(DecodeEntities, ModelAgreesOnKnownCases) {
@@ -197,6 +206,20 @@ TEST(DecodeEntities, ModelAgreesOnKnownCases) {
     EXPECT_EQ(testing::quoted(testing::literal::decode(c.before)),
               testing::quoted(c.after))
         << "input " << testing::quoted(c.before);
+  }
+}
+
+TEST(DecodeEntities, FindsTheLastSemicolonAnywhereInALongText) {
+  // Whether a reference is terminated depends on a ';' however far on: at
+  // every distance across several blocks of the backward search, and none.
+  for (std::size_t gap = 0; gap < 40; ++gap) {
+    for (std::size_t tail = 0; tail < 40; ++tail) {
+      for (const char* end : {";", ""}) {
+        std::string text =
+            "a &lt" + std::string(gap, 'x') + end + std::string(tail, 'y');
+        EXPECT_FALSE(disagrees(text)) << testing::quoted(text);
+      }
+    }
   }
 }
 
@@ -227,7 +250,9 @@ TEST(DecodeEntities, AgreesWithTheStepByStepModelOnRandomText) {
     std::string decoded = text;
     decode_entities(decoded);
     ADD_FAILURE() << "input " << testing::quoted(text) << "\n  decode_entities "
-                  << testing::quoted(decoded) << "\n  model           "
+                  << testing::quoted(decoded) << "\n  into a buffer   "
+                  << testing::quoted(decoded_elsewhere(text))
+                  << "\n  model           "
                   << testing::quoted(testing::literal::decode(text));
   }
 }

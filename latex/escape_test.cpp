@@ -55,8 +55,9 @@ TEST(WriteEscaped, ReplacesTheSpecialCharacters) {
   }
 }
 
-TEST(WriteEscaped, EveryByteAloneAndBetweenLetters) {
-  const std::map<char, std::string> special = {
+/// What each byte is written as, byte by byte.
+std::string expected_output(char byte) {
+  static const std::map<char, std::string> special = {
       {'#', "\\#"},   {'$', "\\$"},
       {'%', "\\%"},   {'&', "\\&"},
       {'_', "\\_"},   {'{', "\\{"},
@@ -65,12 +66,21 @@ TEST(WriteEscaped, EveryByteAloneAndBetweenLetters) {
       {'<', "$<$"},   {'>', "$>$"},
       {'\x7f', "{}"},
   };
+  auto found = special.find(byte);
+  return found == special.end() ? std::string(1, byte) : found->second;
+}
+
+std::string expected_output(std::string_view text) {
+  std::string expected;
+  for (char byte : text) expected += expected_output(byte);
+  return expected;
+}
+
+TEST(WriteEscaped, EveryByteAloneAndBetweenLetters) {
   for (int value = 0; value < 256; ++value) {
     char byte = static_cast<char>(value);
     SCOPED_TRACE(value);
-    auto found = special.find(byte);
-    std::string expected =
-        found == special.end() ? std::string(1, byte) : found->second;
+    std::string expected = expected_output(byte);
     EXPECT_EQ(escaped(std::string_view(&byte, 1)), expected);
     EXPECT_EQ(escaped("ab" + std::string(1, byte) + "cd"),
               "ab" + expected + "cd");
@@ -84,6 +94,32 @@ TEST(WriteEscaped, EveryByteAloneAndBetweenLetters) {
           << "at offset " << offset;
     }
   }
+}
+
+TEST(WriteEscaped, EveryByteAmongThickSpecials) {
+  // Where specials follow one another, sixteen bytes are written at a time
+  // by table until sixteen plain ones come: every byte at every offset of
+  // such a stretch, and where one ends.
+  for (int value = 0; value < 256; ++value) {
+    char byte = static_cast<char>(value);
+    SCOPED_TRACE(value);
+    for (std::size_t offset = 0; offset < 34; ++offset) {
+      std::string text = "{}" + std::string(offset, '#') + byte +
+                         std::string(offset % 7 + 14, 'a') + "~^" + byte;
+      EXPECT_EQ(escaped(text), expected_output(text)) << "at offset " << offset;
+    }
+  }
+}
+
+TEST(WriteEscaped, ThickSpecialsAcrossTheOutputBlocks) {
+  // Long stretches fill the sink's block many times over, at every phase.
+  std::string text;
+  for (std::size_t i = 0; text.size() < 300000; ++i) {
+    text += "\\<>{}#$%&_~^\x7f";
+    text += std::string(i % 23, 'x');
+  }
+  std::string expected = expected_output(text);
+  EXPECT_TRUE(escaped(text) == expected);
 }
 
 struct argument_case {
