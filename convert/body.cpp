@@ -4,6 +4,7 @@
 #include "html/split_walk.h"
 #include "html/tag_reader.h"
 #include "latex/renderer.h"
+#include "output/huge_pages.h"
 
 #include <algorithm>
 #include <array>
@@ -12,6 +13,7 @@
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <new>
 #include <optional>
 
 #if defined(__SSE2__)
@@ -93,6 +95,19 @@ struct second_half_abandoned {};
 /// an acquire load, so a block is whole before it is read.
 class output_queue {
  public:
+  /// The queue's memory, taken before the helper starts (see
+  /// make_second_half): false when there is none to be had. Huge pages
+  /// back it when `expected` bytes, about the second half's size, fill
+  /// several: fewer faults, and no huge page zeroed for a few blocks.
+  bool reserve(std::size_t expected) {
+    storage_.reset(new (std::nothrow) char[queued_output_limit]);
+    if (!storage_) return false;
+    if (expected >= 2 * huge_page_bytes) {
+      advise_huge_pages(storage_.get(), queued_output_limit);
+    }
+    return true;
+  }
+
   // The helper's side.
 
   /// Copies `bytes` to the queue, waiting while it is full.
@@ -132,7 +147,7 @@ class output_queue {
     for (std::uint64_t taken = 0;; ++taken) {
       if (!wait_for_block(taken)) return;
       std::size_t slot = taken % max_blocks;
-      dest.write(std::string_view(blocks_[slot].get(), sizes_[slot]));
+      dest.write(std::string_view(block_at(slot), sizes_[slot]));
       taken_.store((taken + 1) << 1, std::memory_order_release);
       taken_.notify_one();
     }
@@ -147,11 +162,10 @@ class output_queue {
   static constexpr std::uint64_t abandoned_bit = 1;
   enum : std::uint64_t { undecided, confirmed, abandoned };
 
-  char* filling_block() {
-    std::unique_ptr<char[]>& block = blocks_[filled_ % max_blocks];
-    if (!block) block.reset(new char[block_bytes]);
-    return block.get();
+  char* block_at(std::size_t slot) {
+    return storage_.get() + slot * block_bytes;
   }
+  char* filling_block() { return block_at(filled_ % max_blocks); }
 
   void hand_over(bool closing) {
     if (filling_ > 0) {
@@ -197,7 +211,7 @@ class output_queue {
     }
   }
 
-  std::array<std::unique_ptr<char[]>, max_blocks> blocks_;
+  std::unique_ptr<char[]> storage_;  // the blocks, one after another
   std::array<std::size_t, max_blocks> sizes_{};
   // The helper's own: blocks handed over, and bytes in the next.
   std::uint64_t filled_ = 0;
@@ -217,6 +231,13 @@ class second_half_consumer {
                        output_queue& queue)
       : writer_(dest, options), queue_(queue) {}
 
+  /// The buffer runs are decoded into, taken before the helper starts:
+  /// false when there is none to be had.
+  bool reserve() {
+    copy_.reset(new (std::nothrow) char[max_copied_run]);
+    return copy_ != nullptr;
+  }
+
   void take(const mark_view& rec) { writer_.take(rec); }
 
   void take_undecoded(const undecoded_run& run) {
@@ -230,10 +251,9 @@ class second_half_consumer {
       take_undecoded(run);
       return;
     }
-    copy_.resize(run.size);
-    std::size_t length = decode_entities_into(
-        std::string_view(run.data, run.size), copy_.data());
-    mark_view rec{M_NONE, false, std::string_view(copy_.data(), length)};
+    std::size_t length =
+        decode_entities_into(std::string_view(run.data, run.size), copy_.get());
+    mark_view rec{M_NONE, false, std::string_view(copy_.get(), length)};
     if (!is_dropped_blank_run(rec, run.keep_blanks)) writer_.take(rec);
   }
 
@@ -242,36 +262,64 @@ class second_half_consumer {
  private:
   rendering_consumer writer_;
   output_queue& queue_;
-  std::string copy_;
+  std::unique_ptr<char[]> copy_;
   bool confirmed_ = false;
 };
 
-/// What the helper is given, and what it leaves.
-struct second_half_job {
+/// Everything the helper works with, made on the calling thread before it
+/// starts, so that the helper takes no memory a walk alone would not: a
+/// document that converts alone converts in two halves or, when their
+/// memory cannot be had, alone.
+struct second_half {
+  second_half(std::string& text_in, std::size_t start_in,
+              const document_options& options)
+      : text(text_in),
+        start(start_in),
+        out([this](std::string_view piece) { queue.put(piece); }),
+        consumer(out, options, queue) {}
+
+  bool reserve() {
+    return queue.reserve(text.size() - start) && consumer.reserve();
+  }
+
   std::string& text;
-  std::size_t start;
-  const document_options& options;
-  output_queue& queue;
+  const std::size_t start;
+  output_queue queue;
+  byte_sink out;  // hands the helper's output to the queue
+  second_half_consumer consumer;
+  // What the helper leaves.
   body_status status;
   std::exception_ptr failure;
 };
 
 void write_second_half(void* argument) {
-  auto& job = *static_cast<second_half_job*>(argument);
+  auto& half = *static_cast<second_half*>(argument);
   try {
-    byte_sink out([&job](std::string_view piece) { job.queue.put(piece); });
-    second_half_consumer body(out, job.options, job.queue);
-    job.status.split =
-        split_walk::splitter<second_half_consumer>(job.text, body, job.start)
-            .run();
-    job.status.ended_early = body.ended_early();
-    out.flush();
+    half.status.split = split_walk::splitter<second_half_consumer>(
+                            half.text, half.consumer, half.start)
+                            .run();
+    half.status.ended_early = half.consumer.ended_early();
+    half.out.flush();
   } catch (const second_half_abandoned&) {
     // The calling thread goes on alone and reads nothing of this.
   } catch (...) {
-    job.failure = std::current_exception();
+    half.failure = std::current_exception();
   }
-  job.queue.close();
+  half.queue.close();
+}
+
+/// The second half of `text` from `start`, ready for the helper; none when
+/// its memory cannot be had.
+std::unique_ptr<second_half> make_second_half(std::string& text,
+                                              std::size_t start,
+                                              const document_options& options) {
+  try {
+    auto half = std::make_unique<second_half>(text, start, options);
+    if (half->reserve()) return half;
+  } catch (const std::bad_alloc&) {
+    // Its sink's block: the walk alone needs none of this.
+  }
+  return nullptr;
 }
 
 /// True when the tag at `lt` is a start tag of a heading or a paragraph.
@@ -331,26 +379,26 @@ body_status write_body(std::string& text, byte_sink& dest,
   if (start == std::string_view::npos) {
     return write_body_serially(text, dest, options);
   }
-  auto queue = std::make_unique<output_queue>();
-  second_half_job job{text, start, options, *queue, {}, {}};
+  std::unique_ptr<second_half> half = make_second_half(text, start, options);
   helper_thread helper;
-  if (!helper.start(&write_second_half, &job)) {
+  if (!half || !helper.start(&write_second_half, half.get())) {
     return write_body_serially(text, dest, options);
   }
+  output_queue& queue = half->queue;
   rendering_consumer first(dest, options);
   split_walk::splitter<rendering_consumer> split(text, first);
   try {
     if (split.run_until(start) && first.is_as_new()) {
-      queue->confirm();
-      queue->write_all_to(dest);
+      queue.confirm();
+      queue.write_all_to(dest);
       helper.join();
-      if (job.failure) std::rethrow_exception(job.failure);
-      return job.status;
+      if (half->failure) std::rethrow_exception(half->failure);
+      return half->status;
     }
-    queue->abandon();
+    queue.abandon();
     helper.join();
   } catch (...) {
-    queue->abandon();
+    queue.abandon();
     helper.join();
     throw;
   }

@@ -1,13 +1,12 @@
 #include "driver/load_text.h"
 
 #include "html/line_ends.h"
+#include "output/huge_pages.h"
 
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <algorithm>
 #include <cerrno>
-#include <cstdint>
 #include <new>
 
 namespace tagweave {
@@ -34,18 +33,10 @@ std::size_t first_room(int fd) {
 /// pages where the kernel offers them on request: a 20 MB file then takes a
 /// few hundred page faults instead of five thousand.
 void make_room(std::string& text, std::size_t size) {
-#if defined(MADV_HUGEPAGE)
-  constexpr std::size_t huge_page = 2u << 20;
-  if (size >= 2 * huge_page && text.capacity() < size) {
+  if (size >= 2 * huge_page_bytes && text.capacity() < size) {
     text.reserve(size);  // not yet touched: the advice comes first
-    auto start = reinterpret_cast<std::uintptr_t>(text.data());
-    std::uintptr_t first = (start + huge_page - 1) & ~(huge_page - 1);
-    std::uintptr_t end = (start + size) & ~(huge_page - 1);
-    if (end > first) {
-      ::madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
-    }
+    advise_huge_pages(text.data(), size);
   }
-#endif
   text.resize(size);
 }
 
