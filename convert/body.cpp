@@ -379,6 +379,12 @@ body_status write_body(std::string& text, byte_sink& dest,
   if (start == std::string_view::npos) {
     return write_body_serially(text, dest, options);
   }
+  return write_body_in_halves(text, dest, options, start);
+}
+
+body_status write_body_in_halves(std::string& text, byte_sink& dest,
+                                 const document_options& options,
+                                 std::size_t start) {
   std::unique_ptr<second_half> half = make_second_half(text, start, options);
   helper_thread helper;
   if (!half || !helper.start(&write_second_half, half.get())) {

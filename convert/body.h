@@ -28,6 +28,13 @@ struct body_status {
 body_status write_body(std::string& text, byte_sink& dest,
                        const document_options& options);
 
+/// write_body with the second half starting at `start`, a '<' that may
+/// begin a tag, whatever the document's size: what write_body does once it
+/// has chosen where, and what the tests try everywhere.
+body_status write_body_in_halves(std::string& text, byte_sink& dest,
+                                 const document_options& options,
+                                 std::size_t start);
+
 /// The same, always on the calling thread alone.
 body_status write_body_serially(std::string& text, byte_sink& dest,
                                 const document_options& options);

@@ -2,7 +2,12 @@
 // over the whole writes, whatever stands where the halves meet.
 #include "convert/body.h"
 
+#include "html/split_walk.h"
+#include "testing/test_text.h"
+
 #include <gtest/gtest.h>
+
+#include <random>
 
 #include <stdexcept>
 #include <string>
@@ -89,6 +94,62 @@ TEST(WriteBody, TwoHalvesWriteWhatOneWalkWrites) {
     std::string text = around_middle(m.first, m.second);
     ASSERT_EQ(second_half_start(text), half_size);
     expect_written_alike(text);
+  }
+}
+
+/// The first place where a second half from a tag there writes other than
+/// one walk does, or npos.
+std::size_t first_disagreeing_start(const std::string& text) {
+  const written serially = write(text, false);
+  for (std::size_t lt = text.find('<'); lt != npos;
+       lt = text.find('<', lt + 1)) {
+    if (!split_walk::may_begin_tag(text, lt)) continue;
+    written in_halves;
+    {
+      std::string working = text;
+      byte_sink dest(in_halves.latex);
+      in_halves.status = write_body_in_halves(working, dest, {}, lt);
+      dest.flush();
+    }
+    if (in_halves.latex != serially.latex ||
+        in_halves.status.split != serially.status.split ||
+        in_halves.status.ended_early != serially.status.ended_early) {
+      return lt;
+    }
+  }
+  return npos;
+}
+
+TEST(WriteBody, RandomDocumentsSplitAtEveryTag) {
+  // Everything the walk keeps across records, opened and left open in any
+  // order: lists, terms, headings, the title, preformatted, example,
+  // listing and plain text, line ends inside arguments, stray ends, tags
+  // never closed, references and blank runs.
+  const std::vector<std::string> pieces = {
+      "<ul>",  "</ul>",   "<ol>",      "<li>",       "</menu>",     "<dl>",
+      "<dt>",  "<dd>",    "</dl>",     "<h1>",       "</h1>",       "<h4>",
+      "</h4>", "<title>", "</title>",  "<p>",        "<pre>",       "</pre>",
+      "<xmp>", "</xmp>",  "<listing>", "</listing>", "<plaintext>", "<b>",
+      "</b>",  "<a ",     ">",         "<",          "<!--",        "-->",
+      "&lt",   "&#32;",   "&amp;",     ";",          "\n",          "\n",
+      "\r",    " ",       " ",         "x",          "{",           "\\"};
+  std::mt19937 rng(20261211);
+  constexpr int documents = 2000;
+  int failures = 0;
+  auto disagrees = [](const std::string& text) {
+    return first_disagreeing_start(text) != npos;
+  };
+  for (int n = 0; n < documents && failures < 5; ++n) {
+    std::string text;
+    const std::size_t count = rng() % 16;
+    for (std::size_t i = 0; i < count; ++i) {
+      text += pieces[rng() % pieces.size()];
+    }
+    if (!disagrees(text)) continue;
+    ++failures;
+    text = testing::shrunk(text, disagrees);
+    ADD_FAILURE() << "input " << testing::quoted(text) << "\nsecond half from "
+                  << first_disagreeing_start(text);
   }
 }
 
