@@ -139,8 +139,14 @@ class output_queue {
   /// the text from there on, since the calling thread no longer reads it.
   void confirm() { decide(confirmed); }
 
-  /// Stops the helper at its next hand-over or wait.
+  /// Stops the helper at its next record, hand-over or wait.
   void abandon() { decide(abandoned); }
+
+  /// True once the second half has been given up; asked by the helper at
+  /// every record, so that it stops soon even when it writes nothing.
+  bool is_abandoned() const {
+    return verdict_.load(std::memory_order_relaxed) == abandoned;
+  }
 
   /// Writes the blocks to `dest` as they come, until the queue is closed.
   void write_all_to(byte_sink& dest) {
@@ -238,9 +244,13 @@ class second_half_consumer {
     return copy_ != nullptr;
   }
 
-  void take(const mark_view& rec) { writer_.take(rec); }
+  void take(const mark_view& rec) {
+    stop_if_abandoned();
+    writer_.take(rec);
+  }
 
   void take_undecoded(const undecoded_run& run) {
+    stop_if_abandoned();
     if (!run.has_ampersand || confirmed_) {
       if (std::optional<mark_view> rec = decode_run(run)) writer_.take(*rec);
       return;
@@ -260,6 +270,10 @@ class second_half_consumer {
   bool ended_early() const { return writer_.ended_early(); }
 
  private:
+  void stop_if_abandoned() const {
+    if (queue_.is_abandoned()) throw second_half_abandoned{};
+  }
+
   rendering_consumer writer_;
   output_queue& queue_;
   std::unique_ptr<char[]> copy_;
