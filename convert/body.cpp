@@ -14,7 +14,6 @@
 #include <exception>
 #include <memory>
 #include <new>
-#include <optional>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -252,7 +251,7 @@ class second_half_consumer {
   void take_undecoded(const undecoded_run& run) {
     stop_if_abandoned();
     if (!run.has_ampersand || confirmed_) {
-      if (std::optional<mark_view> rec = decode_run(run)) writer_.take(*rec);
+      pass_on_run(run, writer_);
       return;
     }
     if (run.size > max_copied_run) {

@@ -8,7 +8,6 @@
 #include "html/splitter.h"
 #include "html/tag_reader.h"
 
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -24,19 +23,19 @@ struct undecoded_run {
   bool keep_blanks;    ///< inside preformatted text: kept even if blank
 };
 
-/// The run's decoded text, decoded where it stands, as a record; nothing
-/// when the run is blank and blanks are not kept. What the splitter itself
+/// Decodes the run where it stands and hands it to `consumer` as a record,
+/// unless it is blank and blanks are not kept: what the splitter itself
 /// does with every run.
-inline std::optional<mark_view> decode_run(const undecoded_run& run) {
+template <class Consumer>
+void pass_on_run(const undecoded_run& run, Consumer& consumer) {
   std::size_t length =
       run.has_ampersand ? decode_entities(run.data, run.size) : run.size;
-  mark_view rec{M_NONE, false, std::string_view(run.data, length)};
-  if (is_dropped_blank_run(rec, run.keep_blanks)) return std::nullopt;
-  return rec;
+  const mark_view rec{M_NONE, false, std::string_view(run.data, length)};
+  if (!is_dropped_blank_run(rec, run.keep_blanks)) consumer.take(rec);
 }
 
 /// A consumer that takes a run before it is decoded, and decodes it itself
-/// with decode_run, in order with the other records.
+/// (with pass_on_run, say), in order with the other records.
 template <class Consumer>
 concept takes_undecoded_runs = requires(Consumer& consumer,
                                         const undecoded_run& run) {
@@ -239,8 +238,8 @@ class splitter {
                         keep_blanks_};
     if constexpr (takes_undecoded_runs<Consumer>) {
       consumer_.take_undecoded(found);
-    } else if (std::optional<mark_view> rec = decode_run(found)) {
-      consumer_.take(*rec);
+    } else {
+      pass_on_run(found, consumer_);
     }
   }
 
