@@ -207,7 +207,6 @@ class splitter {
                : find_ordinary_run_end(pos_);
   }
 
- private:
   /// An ordinary run's extent, the '&' noted on the way to its end.
   run_extent find_ordinary_run_end(std::size_t from) const {
     bool has_ampersand = false;
@@ -231,8 +230,8 @@ class splitter {
   void emit_run(std::string_view text) { emit(mark_view{M_NONE, false, text}); }
 
   /// Decodes the run in place, or has the consumer do it: decoding only
-  /// shortens, and the splitter never reads a run again once it has found
-  /// its end, so no copy is needed.
+  /// shortens, and the splitter never reads a run again once it has handed
+  /// it on, so no copy is needed.
   void emit_decoded_run(std::size_t begin, run_extent run) {
     undecoded_run found{data_ + begin, run.end - begin, run.has_ampersand,
                         keep_blanks_};
