@@ -607,6 +607,13 @@ TEST(TagweaveCommandLine, NeverDestroysAFile) {
   // limit of 16 MiB stops the load and one of 32 MiB the conversion.
   constexpr std::size_t mib = std::size_t{1} << 20;
   const std::string one_run(16 * mib, 'a');
+  // 16 MiB of sections: written in two halves, they would take some 10 MiB
+  // more than a limit of 20 MiB leaves; alone, they fit.
+  std::string sections, sections_body;
+  while (sections.size() < 16 * mib) {
+    sections += "<P>x &amp; y\n";
+    sections_body += "\\par x \\& y\n";
+  }
   run_cases({
       {.name = "output is a symbolic link to the input",
        .args = {"s.html", "b.html"},
@@ -651,6 +658,11 @@ TEST(TagweaveCommandLine, NeverDestroysAFile) {
        .setup = {file("big.html", one_run)},
        .address_space_limit = 32 * mib,
        .out = default_document(one_run)},
+      {.name = "a large page converts alone where two halves do not fit",
+       .args = {"-s", "big.html"},
+       .setup = {file("big.html", sections)},
+       .address_space_limit = 20 * mib,
+       .out = default_document(sections_body)},
       {.name = "a FIFO named without .html is opened once",
        .args = {"-s", "f"},
        .setup = {fifo("f", page)},
