@@ -62,13 +62,32 @@ constexpr std::string_view heading_command(mark_kind kind) {
 struct tag_writing {
   fragment text;
   std::string_view heading;  ///< the sectioning command, or empty
+  /// Writes its fragment, if any, and nothing else: no heading, no
+  /// nesting, no list label or term. Most tags of a page are such.
+  bool only_writes = false;
 };
+
+/// True for the kinds whose start and end write their fragment and do
+/// nothing else, which render() takes the short way.
+constexpr bool only_writes_its_fragment(mark_kind kind) {
+  switch (kind) {
+    case M_TITLE:
+    case M_LIST_ITEM:
+    case M_DESC_TITLE:
+    case M_DESC_TEXT:
+    case M_PARAGRAPH: return false;
+    default:
+      return heading_command(kind).empty() &&
+             fragment_of(kind).nested_state == render_state{};
+  }
+}
 
 constexpr std::array<tag_writing, M_UNKNOWN + 1> tag_writings = [] {
   std::array<tag_writing, M_UNKNOWN + 1> table{};
   for (std::size_t k = 0; k < table.size(); ++k) {
     auto kind = static_cast<mark_kind>(k);
-    table[k] = {fragment_of(kind), heading_command(kind)};
+    table[k] = {fragment_of(kind), heading_command(kind),
+                only_writes_its_fragment(kind)};
   }
   return table;
 }();
@@ -143,6 +162,16 @@ bool mark_renderer::render(const mark_view& mark) {
     return true;
   }
   const tag_writing& writing = tag_writings[mark.kind];
+  if (writing.only_writes) {
+    // What write_fragment does for such a kind.
+    std::string_view text = mark.is_end ? writing.text.end : writing.text.start;
+    if (!text.empty()) {
+      dest_.write(text);
+      line_ = {};
+      list_start_ = list_start::typeset;
+    }
+    return true;
+  }
   if (std::string_view command = writing.heading; !command.empty()) {
     // A run-in heading before anything of a list's first item is typeset
     // stops LaTeX: "Something's wrong--perhaps a missing \item". Starting
