@@ -250,20 +250,12 @@ class second_half_consumer {
 
   void take_undecoded(const undecoded_run& run) {
     stop_if_abandoned();
-    if (!run.has_ampersand || confirmed_) {
-      pass_on_run(run, writer_);
-      return;
-    }
-    if (run.size > max_copied_run) {
+    if (run.has_ampersand && !confirmed_ && run.size > max_copied_run) {
       queue_.wait_for_confirmation();
       confirmed_ = true;
-      take_undecoded(run);
-      return;
     }
-    std::size_t length =
-        decode_entities_into(std::string_view(run.data, run.size), copy_.get());
-    mark_view rec{M_NONE, false, std::string_view(copy_.get(), length)};
-    if (!is_dropped_blank_run(rec, run.keep_blanks)) writer_.take(rec);
+    // Decoded where it stands once the calling thread reads no more of it.
+    pass_on_run(run, writer_, confirmed_ ? run.data : copy_.get());
   }
 
   bool ended_early() const { return writer_.ended_early(); }

@@ -23,15 +23,24 @@ struct undecoded_run {
   bool keep_blanks;    ///< inside preformatted text: kept even if blank
 };
 
-/// Decodes the run where it stands and hands it to `consumer` as a record,
-/// unless it is blank and blanks are not kept: what the splitter itself
-/// does with every run.
+/// Decodes the run to `decoded_to` (the run itself, or room for as many
+/// bytes elsewhere) and hands it to `consumer` as a record, unless it is
+/// blank and blanks are not kept: what the splitter itself does with every
+/// run, decoding where it stands.
+template <class Consumer>
+void pass_on_run(const undecoded_run& run, Consumer& consumer,
+                 char* decoded_to) {
+  mark_view rec{M_NONE, false, std::string_view(run.data, run.size)};
+  if (run.has_ampersand) {
+    rec.text = std::string_view(decoded_to,
+                                decode_entities_into(rec.text, decoded_to));
+  }
+  if (!is_dropped_blank_run(rec, run.keep_blanks)) consumer.take(rec);
+}
+
 template <class Consumer>
 void pass_on_run(const undecoded_run& run, Consumer& consumer) {
-  std::size_t length =
-      run.has_ampersand ? decode_entities(run.data, run.size) : run.size;
-  const mark_view rec{M_NONE, false, std::string_view(run.data, length)};
-  if (!is_dropped_blank_run(rec, run.keep_blanks)) consumer.take(rec);
+  pass_on_run(run, consumer, run.data);
 }
 
 /// A consumer that takes a run before it is decoded, and decodes it itself
