@@ -34,6 +34,10 @@ opened_file open_for_writing(const std::string& name) {
       ::open(name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666));
 }
 
+opened_file open_existing_for_writing(const std::string& name) {
+  return opened_file(::open(name.c_str(), O_WRONLY | O_CLOEXEC));
+}
+
 bool same_file(int a, int b) {
   struct stat first {};
   struct stat second {};

@@ -34,6 +34,11 @@ opened_file open_for_reading(const std::string& name);
 /// it is lost.
 opened_file open_for_writing(const std::string& name);
 
+/// Opens the existing file `name` for writing without changing it: to learn
+/// whether it may be written, what it is, and whether it is the input. Not
+/// open when it does not exist (errno ENOENT) or may not be written.
+opened_file open_existing_for_writing(const std::string& name);
+
 /// True when both descriptors lead to the same file, by whatever names
 /// (a symbolic or hard link to the input, say).
 bool same_file(int a, int b);
