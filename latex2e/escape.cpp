@@ -4,6 +4,7 @@
 #include "latex2e/characters.h"
 
 #include <array>
+#include <string>
 
 namespace tagweave::latex2e {
 namespace {
@@ -200,15 +201,8 @@ std::string escape_url(std::string_view url) {
   return out;
 }
 
-std::string target_name(std::string_view id) {
-  std::string out = "tw.";
-  out.reserve(out.size() + 2 * id.size());
-  for (char ch : id) {
-    auto c = static_cast<unsigned char>(ch);
-    out += hex_digits[c >> 4];
-    out += hex_digits[c & 0xF];
-  }
-  return out;
+std::string target_name(std::size_t number) {
+  return "tw." + std::to_string(number);
 }
 
 }  // namespace tagweave::latex2e

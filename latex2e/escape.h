@@ -14,6 +14,14 @@
 
 namespace tagweave::latex2e {
 
+/// TeX reads its input a line at a time into a buffer of 200000 bytes, and
+/// a minified page is one line: the writer ends its own lines after about
+/// this many bytes, with a space's line end between words and "%" and a
+/// line end (which add nothing) between two tokens elsewhere. What it
+/// writes between two chances to end a line is bounded too: a URL, an
+/// image's path, a table's column list.
+inline constexpr std::size_t max_output_line = 2000;
+
 /// What escaping carries from one piece of text to the next.
 struct escape_state {
   /// The last character written, when it could form a ligature with the
@@ -50,8 +58,8 @@ std::size_t write_escaped_word(byte_sink& out, std::string_view text,
 /// characters, braces, backslash, non-ASCII bytes, ...) are percent-encoded.
 std::string escape_url(std::string_view url);
 
-/// A name for \hypertarget and \hyperlink made from an element's id: the
-/// id's bytes in hexadecimal, so that any id gives a valid, distinct name.
-std::string target_name(std::string_view id);
+/// The name for \hypertarget and \hyperlink of a page's `number`th link
+/// target: short and distinct, whatever the ids are.
+std::string target_name(std::size_t number);
 
 }  // namespace tagweave::latex2e

@@ -14,7 +14,9 @@ namespace {
 // Lists are set tight, as browsers show them: no paragraph skip between
 // items (inside a list \parskip is \parsep). h4 to h6 are \paragraph and
 // \subparagraph, which stand on a line of their own as on the page rather
-// than run into the text.
+// than run into the text. \twlink links to a relative URL with a URI
+// action, as \href does for a URL with a scheme: \href would make it a
+// GoToR action that opens a local file.
 constexpr std::string_view fixed_preamble =
     "\\usepackage[T1]{fontenc}\n"
     "\\usepackage[utf8]{inputenc}\n"
@@ -50,6 +52,8 @@ constexpr std::string_view fixed_preamble =
     "  \\usebox{\\twimagebox}}\n"
     "\\newcommand{\\twmissing}[1]{\\fbox{\\scriptsize U+#1}}\n"
     "\\makeatletter\n"
+    "\\def\\twlink{\\hyper@normalise\\tw@link}\n"
+    "\\def\\tw@link#1#2{\\hyper@linkurl{#2}{#1}}\n"
     "\\def\\tw@tight{\\setlength{\\parsep}{0pt}\\setlength{\\itemsep}"
     "{1pt}}\n"
     "\\g@addto@macro\\@listI{\\tw@tight}\\let\\@listi\\@listI\n"
@@ -73,19 +77,35 @@ void write_line(byte_sink& out, std::string_view line) {
   out.put('\n');
 }
 
-/// \title{...} or \author{...}: the text escaped, with no line break, so
-/// that an argument that is not \long takes it.
+/// \title{...} or \author{...}: the text escaped, with no blank line, so
+/// that an argument that is not \long takes it, and with line ends where
+/// the line grows long, as in the body: a space's between words, else a
+/// comment's.
 void write_title_command(byte_sink& out, std::string_view command,
                          std::string_view text, escape_state& escape) {
+  std::size_t line_start = out.written();  // the command starts a line
   out.write(command);
   out.put('{');
+  auto end_line_if_long = [&](std::string_view line_end) {
+    if (out.written() - line_start <= max_output_line) return false;
+    out.write(line_end);
+    line_start = out.written();
+    return true;
+  };
   for (std::size_t at = 0; at < text.size();) {
     char c = text[at];
-    if (c == '\n' || c == '\t' || c == '\r' || c == '\f') {
-      out.put(' ');
+    if (c == ' ' || c == '\n' || c == '\t' || c == '\r' || c == '\f') {
+      // At a line's start (a comment ended the line and a control
+      // character wrote nothing), TeX would drop the space: "{} " keeps it.
+      if (out.written() == line_start) {
+        out.write("{} ");
+      } else if (!end_line_if_long("\n")) {
+        out.put(' ');
+      }
       ++at;
       continue;
     }
+    end_line_if_long("%\n");
     at = write_escaped_character(out, text, at, escape);
   }
   write_line(out, "}");

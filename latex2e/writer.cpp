@@ -8,11 +8,13 @@
 
 #include "latex2e/element_roles.h"
 #include "latex2e/escape.h"
+#include "latex2e/links.h"
 #include "latex2e/table_plan.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -45,11 +47,6 @@ constexpr std::size_t max_list_environments = 5;
 constexpr std::size_t pre_break_interval = 8;
 /// Tab stops in preformatted text.
 constexpr std::size_t tab_width = 8;
-/// TeX reads its input a line at a time into a buffer of 200000 bytes, and
-/// a minified page is one line: the writer ends its own lines after about
-/// this many bytes, with a space's line end between words and "%" and a
-/// line end (which add nothing) inside a word or preformatted text.
-constexpr std::size_t max_output_line = 2000;
 /// Escaped a piece at a time, so that a word far longer than a line gets
 /// its line ends too; a byte becomes at most 17 bytes of LaTeX.
 constexpr std::size_t word_piece = 64;
@@ -215,19 +212,26 @@ std::optional<std::string_view> target_id(const document& doc, node_id n) {
 
 /// The link targets of a page: the ids that some link points at ("#id")
 /// and some element has (only links to those jump), and the element that
-/// has each first (only it gets the \hypertarget).
+/// has each first (only it gets the \\hypertarget). Targets are named by
+/// number in the PDF, so that a name stays short however long its id.
 struct link_targets {
-  std::unordered_set<std::string_view> ids;
+  std::unordered_map<std::string, std::size_t> numbers;
   std::vector<bool> is_target;  ///< per node; empty when there are none
+
+  std::optional<std::string> name_of(std::string_view id) const {
+    auto found = numbers.find(std::string(id));
+    if (found == numbers.end()) return std::nullopt;
+    return target_name(found->second);
+  }
 };
 
 link_targets find_link_targets(const document& doc) {
-  std::unordered_set<std::string_view> wanted;
+  std::unordered_set<std::string> wanted;
   for (node_id n = 0; n < doc.size(); ++n) {
     if (doc[n].kind != node_kind::element || doc[n].name != tag::a) continue;
     auto href = doc.attribute(n, "href");
-    if (href && href->size() > 1 && href->front() == '#') {
-      wanted.insert(href->substr(1));
+    if (href && classify_link(*href) == link_kind::in_page) {
+      wanted.insert(cleaned_href(*href).substr(1));
     }
   }
   link_targets targets;
@@ -235,7 +239,11 @@ link_targets find_link_targets(const document& doc) {
   targets.is_target.resize(doc.size());
   for (node_id n = 0; n < doc.size(); ++n) {
     auto id = target_id(doc, n);
-    if (id && wanted.count(*id) != 0 && targets.ids.insert(*id).second) {
+    if (!id) continue;
+    std::string key(*id);
+    if (wanted.count(key) == 0) continue;
+    std::size_t number = targets.numbers.size();
+    if (targets.numbers.try_emplace(std::move(key), number).second) {
       targets.is_target[n] = true;
     }
   }
@@ -287,9 +295,16 @@ class body_writer {
   void write_flowing(std::string_view piece);
   void write_preformatted(std::string_view piece);
   void flush_pre_newlines();
-  /// Ends the output line where it has grown long: `inside_word` with a
-  /// comment, so that no space comes in.
-  void end_long_line(bool inside_word);
+
+  // --- Output lines ---
+  /// Writes LaTeX that starts with a whole token, first ending the line
+  /// with a comment (which adds nothing) if it has grown long.
+  void write_latex(std::string_view latex);
+  void write_latex(char latex) { write_latex(std::string_view(&latex, 1)); }
+  void end_long_line();
+  /// The space between two words: a line end where the line is long. Only
+  /// here may a space follow a line end, which TeX would drop.
+  void write_space();
   void open_wrappers();
   void close_wrappers();
   void write_image(node_id img);
@@ -421,7 +436,7 @@ void body_writer::enter(node_id element) {
     case role::word_break:
       if (!drop_space_ && !restricted()) {
         prepare_content();
-        out_.write("\\allowbreak{}");
+        write_latex("\\allowbreak{}");
       }
       return;
     case role::rule: write_rule(); return;
@@ -507,7 +522,7 @@ void body_writer::leave() {
   }
   if (f.opened && !f.close.empty()) {
     if (block_like(f.kind) && !restricted()) pending_space_ = false;
-    out_.write(f.close);
+    write_latex(f.close);
     escape_.ligature_start = 0;
   }
   bool was_block = block_like(f.kind) && f.kind != frame_kind::item;
@@ -557,7 +572,7 @@ void body_writer::request_space() { pending_space_ = true; }
 
 void body_writer::write_paragraph_break() {
   if (pending_paragraph_ && !at_block_start_) {
-    out_.write("\n\n");
+    write_latex("\n\n");
     begin_block();
     escape_.ligature_start = 0;
   }
@@ -568,7 +583,7 @@ void body_writer::ensure_item_in(std::size_t list) {
   if (list == npos || frames_[list].item_open || !frames_[list].opened) {
     return;
   }
-  out_.write("\\item[] ");
+  write_latex("\\item[] ");
   frames_[list].item_open = true;
   begin_block();
   pending_paragraph_ = false;
@@ -583,7 +598,7 @@ void body_writer::open_frame(std::size_t i) {
     write_paragraph_break();
     if (!restricted()) pending_space_ = false;
   } else if (pending_space_ && !f.open.empty()) {
-    if (!drop_space_) out_.put(' ');
+    if (!drop_space_) write_space();
     pending_space_ = false;
     escape_.ligature_start = 0;
   }
@@ -592,7 +607,7 @@ void body_writer::open_frame(std::size_t i) {
   // argument of a numbered \section.
   if (f.restricts) write_pending_targets();
   if (f.open.empty()) return;
-  out_.write(f.open);
+  write_latex(f.open);
   if (f.short_title) write_short_title(f.node);
   escape_.ligature_start = 0;
   if (f.kind == frame_kind::item && f.list != npos) {
@@ -615,7 +630,7 @@ void body_writer::open_pending_frames() {
 
 void body_writer::write_pending_targets() {
   for (const std::string& name : pending_targets_) {
-    out_.write("\\hypertarget{");
+    write_latex("\\hypertarget{");
     out_.write(name);
     out_.write("}{}");
   }
@@ -632,9 +647,7 @@ void body_writer::prepare_content() {
   }
   ensure_item_in(current_list());
   if (pending_space_ && !drop_space_) {
-    bool long_line = out_.written() - line_start_ > max_output_line;
-    out_.put(long_line ? '\n' : ' ');
-    if (long_line) line_start_ = out_.written();
+    write_space();
     escape_.ligature_start = 0;
   }
   pending_space_ = false;
@@ -668,7 +681,7 @@ void body_writer::write_flowing(std::string_view piece) {
         continue;
       }
       close_wrappers();
-      out_.write("\n\n");
+      write_latex("\n\n");
       begin_block();
       pending_space_ = false;
       escape_.ligature_start = 0;
@@ -687,16 +700,38 @@ void body_writer::write_flowing(std::string_view piece) {
     while (at < piece.size() && !is_html_space(piece[at])) {
       std::size_t end = std::min(piece.size(), at + word_piece);
       while (end < piece.size() && (piece[end] & 0xC0) == 0x80) ++end;
+      end_long_line();
       at = write_escaped_word(out_, piece.substr(0, end), at, escape_);
-      end_long_line(true);
     }
   }
 }
 
-void body_writer::end_long_line(bool inside_word) {
+// --- Output lines ---
+
+void body_writer::end_long_line() {
   if (out_.written() - line_start_ <= max_output_line) return;
-  out_.write(inside_word ? "%\n" : "\n");
+  out_.write("%\n");
   line_start_ = out_.written();
+}
+
+void body_writer::write_latex(std::string_view latex) {
+  end_long_line();
+  out_.write(latex);
+  if (!latex.empty() && latex.back() == '\n') line_start_ = out_.written();
+}
+
+void body_writer::write_space() {
+  std::size_t column = out_.written() - line_start_;
+  if (column > max_output_line) {
+    out_.put('\n');
+    line_start_ = out_.written();
+  } else if (column == 0) {
+    // After a comment's line end whose token wrote nothing (a control
+    // character): TeX drops a space at the start of a line, not after {}.
+    out_.write("{} ");
+  } else {
+    out_.put(' ');
+  }
 }
 
 void body_writer::flush_pre_newlines() {
@@ -704,7 +739,7 @@ void body_writer::flush_pre_newlines() {
   for (; pre_newlines_ > 0; --pre_newlines_) {
     // \leavevmode: a list or table inside the pre may have ended the
     // paragraph, and \newline has no line to end then.
-    out_.write(pre_line_empty_ ? "\\mbox{}" : "\\leavevmode");
+    write_latex(pre_line_empty_ ? "\\mbox{}" : "\\leavevmode");
     if (paragraph_too_long()) {
       out_.write("\\par\n");  // twpre has no paragraph skip: looks the same
       paragraph_start_ = out_.written();
@@ -737,8 +772,8 @@ void body_writer::write_preformatted(std::string_view piece) {
     if (!wrappers_written_) open_wrappers();
     if (c == ' ' || c == '\t' || c == '\f') {
       std::size_t spaces = c == '\t' ? tab_width - pre_column_ % tab_width : 1;
-      if (pre_line_empty_) out_.write("\\mbox{}");
-      for (std::size_t i = 0; i < spaces; ++i) out_.write("\\ ");
+      if (pre_line_empty_) write_latex("\\mbox{}");
+      for (std::size_t i = 0; i < spaces; ++i) write_latex("\\ ");
       pre_column_ += spaces;
       pre_run_ = 0;
       pre_line_empty_ = false;
@@ -747,7 +782,7 @@ void body_writer::write_preformatted(std::string_view piece) {
       continue;
     }
     if (pre_run_ > 0 && pre_run_ % pre_break_interval == 0) {
-      out_.write("\\allowbreak{}");
+      write_latex("\\allowbreak{}");
       escape_.ligature_start = 0;
     }
     // Characters that stand for themselves go out together, up to the next
@@ -756,17 +791,17 @@ void body_writer::write_preformatted(std::string_view piece) {
     std::size_t plain_end = plain_run_end(piece, at, at + to_break);
     std::size_t characters = 1;
     if (plain_end > at) {
-      out_.write(piece.substr(at, plain_end - at));
+      write_latex(piece.substr(at, plain_end - at));
       escape_.ligature_start = 0;
       characters = plain_end - at;
       at = plain_end;
     } else {
+      end_long_line();
       at = write_escaped_character(out_, piece, at, escape_);
     }
     pre_column_ += characters;
     pre_run_ += characters;
     pre_line_empty_ = false;
-    end_long_line(true);
   }
 }
 
@@ -774,8 +809,8 @@ void body_writer::open_wrappers() {
   for (const wrapper& w : wrappers_) {
     // A heading's title is also written to the .aux and .toc files, where
     // fragile commands such as \hyperlink and \href break unprotected.
-    if (restricted()) out_.write("\\protect");
-    out_.write(w.open);
+    if (restricted()) write_latex("\\protect");
+    write_latex(w.open);
   }
   wrappers_written_ = !wrappers_.empty();
   if (wrappers_written_) escape_.ligature_start = 0;
@@ -794,9 +829,17 @@ void body_writer::write_alt_text(std::string_view alt) {
   collapse_into(collapsed, alt, space);
   if (collapsed.empty()) return;
   prepare_content();
-  out_.put('[');
-  write_escaped(out_, collapsed, escape_);
-  out_.put(']');
+  write_latex('[');
+  for (std::size_t at = 0; at < collapsed.size();) {
+    if (collapsed[at] == ' ') {
+      write_space();
+      ++at;
+      continue;
+    }
+    end_long_line();
+    at = write_escaped_character(out_, collapsed, at, escape_);
+  }
+  write_latex(']');
 }
 
 void body_writer::write_image(node_id img) {
@@ -809,7 +852,7 @@ void body_writer::write_image(node_id img) {
     return;
   }
   prepare_content();
-  out_.write("\\twimage{");
+  write_latex("\\twimage{");
   out_.write(*path);
   out_.put('}');
   escape_.ligature_start = 0;
@@ -845,7 +888,7 @@ void body_writer::write_line_break() {
   }
   pending_space_ = false;
   prepare_content();
-  out_.write("\\mbox{}\\newline\n");
+  write_latex("\\mbox{}\\newline\n");
   drop_space_ = true;
   escape_.ligature_start = 0;
 }
@@ -859,13 +902,13 @@ void body_writer::write_rule() {
   request_paragraph();
   pending_space_ = false;
   prepare_content();
-  out_.write("\\noindent\\rule{\\linewidth}{0.4pt}");
+  write_latex("\\noindent\\rule{\\linewidth}{0.4pt}");
   request_paragraph();
 }
 
 void body_writer::note_target(node_id element) {
   if (targets_.is_target.empty() || !targets_.is_target[element]) return;
-  pending_targets_.push_back(target_name(*target_id(doc_, element)));
+  pending_targets_.push_back(*targets_.name_of(*target_id(doc_, element)));
 }
 
 // --- Elements ---
@@ -993,36 +1036,32 @@ void body_writer::enter_preformatted(node_id n) {
 }
 
 void body_writer::enter_link(node_id n) {
-  auto href = doc_.attribute(n, "href");
-  std::string_view target = href.value_or("");
-  while (!target.empty() && is_html_space(target.front())) {
-    target.remove_prefix(1);
-  }
-  while (!target.empty() && is_html_space(target.back())) {
-    target.remove_suffix(1);
-  }
-  bool scripted =
-      target.size() >= 11 &&
-      std::equal(target.begin(), target.begin() + 11,
-                 "javascript:", [](char a, char b) { return (a | 0x20) == b; });
-  if (target.empty() || scripted || in_link_) {
+  std::string_view href = doc_.attribute(n, "href").value_or("");
+  link_kind kind = classify_link(href);
+  if (kind == link_kind::text || in_link_) {
     push(n, frame_kind::plain, role::plain);
     return;
   }
+  std::string target = cleaned_href(href);
   std::string open;
-  if (target.front() == '#') {
-    if (targets_.ids.count(target.substr(1)) == 0) {
+  if (kind == link_kind::in_page) {
+    auto name = targets_.name_of(std::string_view(target).substr(1));
+    if (!name) {
       push(n, frame_kind::plain, role::plain);
       return;
     }
-    open = "\\hyperlink{" + target_name(target.substr(1)) + "}{";
+    open = "\\hyperlink{" + *name + "}{";
   } else {
     std::string url = escape_url(target);
     if (url.size() > max_url_bytes) {
       push(n, frame_kind::plain, role::plain);
       return;
     }
-    open = "\\href{" + url + "}{";
+    // \href would make a relative link a GoToR action opening a local
+    // file; \twlink makes it a URI, as a browser follows it.
+    open = kind == link_kind::web ? "\\href{" : "\\twlink{";
+    open += url;
+    open += "}{";
   }
   enter_wrapper(n, std::move(open), false);
   frames_.back().element_role = role::link;
@@ -1104,10 +1143,10 @@ void body_writer::leave_row() {
   if (t == nullptr) return;
   open_pending_frames();
   close_open_multicolumn(*t);
-  for (; t->column + 1 < t->plan.columns; ++t->column) out_.put('&');
-  out_.write("\\tabularnewline\n");
+  for (; t->column + 1 < t->plan.columns; ++t->column) write_latex('&');
+  write_latex("\\tabularnewline\n");
   if (t->next_row == t->plan.header_rows && t->plan.header_rows > 0) {
-    out_.write("\\hline\n\\endhead\n");
+    write_latex("\\hline\n\\endhead\n");
   }
   pending_paragraph_ = pending_space_ = false;
   begin_block();
@@ -1128,17 +1167,17 @@ void body_writer::enter_cell(node_id n) {
   close_wrappers();
   open_pending_frames();
   if (place.continues_previous) {
-    out_.write("\\leavevmode\\newline ");
+    write_latex("\\leavevmode\\newline ");
   } else {
     close_open_multicolumn(*t);
-    for (; t->column < place.column; ++t->column) out_.put('&');
+    for (; t->column < place.column; ++t->column) write_latex('&');
     t->column = place.column + place.span - 1;
     if (place.span > 1) {
       double width = 0;
       for (std::uint32_t c = place.column; c < place.column + place.span; ++c) {
         width += t->plan.widths[c];
       }
-      out_.write("\\multicolumn{");
+      write_latex("\\multicolumn{");
       out_.write(decimal(place.span));
       out_.write("}{>{\\raggedright\\arraybackslash}");
       out_.write(width_of(width));
@@ -1147,8 +1186,8 @@ void body_writer::enter_cell(node_id n) {
     }
     // {}: a first cell starting with "[" must not be read as the optional
     // argument of the \tabularnewline before it.
-    if (place.column == 0 && place.span == 1) out_.write("{}");
-    if (t->row->header) out_.write("\\bfseries ");
+    if (place.column == 0 && place.span == 1) write_latex("{}");
+    if (t->row->header) write_latex("\\bfseries ");
   }
   push(n, frame_kind::cell, role::table_cell);
   frames_.back().opened = true;
@@ -1172,7 +1211,7 @@ void body_writer::enter_caption(node_id n) {
   std::string open =
       "\\multicolumn{" + decimal(static_cast<long>(t->plan.columns)) +
       "}{>{\\centering\\arraybackslash}" + width_of(1.0) + "}{\\itshape ";
-  out_.write(open);
+  write_latex(open);
   push(n, frame_kind::caption, role::table_caption, {}, "}\\tabularnewline\n");
   frames_.back().opened = true;
   frames_.back().list = npos;

@@ -5,6 +5,7 @@
 #include "latex2e/writer.h"
 
 #include "html5/parse.h"
+#include "latex2e/preamble.h"
 #include "latex2e/table_plan.h"
 
 #include <gtest/gtest.h>
@@ -102,12 +103,12 @@ TEST(Html5Writer, Headings) {
         "\\subsection[a {]}-{}-]{a {\\bfseries ]}-{}-}\n"},
        {"a heading's link target goes before it, out of the moving argument",
         "<a href=#s>x</a><h2 id=s>T<a href=#t id=t>u</a></h2>v",
-        "\\hyperlink{tw.73}{x}\n\n\\hypertarget{tw.73}{}\\subsection[Tu]{T"
-        "\\protect\\hyperlink{tw.74}{u}}\n\\hypertarget{tw.74}{}v"},
+        "\\hyperlink{tw.0}{x}\n\n\\hypertarget{tw.0}{}\\subsection[Tu]{T"
+        "\\protect\\hyperlink{tw.1}{u}}\n\\hypertarget{tw.1}{}v"},
        {"a link around a heading is protected inside it, not outside",
         "<a href=#s><h2 id=s>T</h2>x</a>",
-        "\\hypertarget{tw.73}{}\\subsection[T]{\\protect\\hyperlink{tw.73}{T}}"
-        "\n\\hyperlink{tw.73}{x}"}},
+        "\\hypertarget{tw.0}{}\\subsection[T]{\\protect\\hyperlink{tw.0}{T}}"
+        "\n\\hyperlink{tw.0}{x}"}},
       numbered);
   // hyperref takes minutes to turn a long title into a bookmark: the
   // contents get the first words only, cut between two words.
@@ -204,12 +205,41 @@ TEST(Html5Writer, Links) {
        "\\href{http://h/a\\%20b\\%7Bc\\%7D\\%5C\\%7E\\%5E\\%C3\\%A9}{t}"},
       {"in-page links jump to their target",
        "<a href='#s 1'>go</a><p id='s 1'>here",
-       "\\hyperlink{tw.732031}{go}\n\n\\hypertarget{tw.732031}{}here"},
+       "\\hyperlink{tw.0}{go}\n\n\\hypertarget{tw.0}{}here"},
       {"a link to no target, javascript: and no href are text",
        "<a href='#none'>a</a> <a href='javascript:x()'>b</a> <a>c</a>",
        "a b c"},
       {"a link around blocks links each piece of text",
-       "<a href='u'><p>a</p><p>b</p></a>", "\\href{u}{a}\n\n\\href{u}{b}"},
+       "<a href='u'><p>a</p><p>b</p></a>", "\\twlink{u}{a}\n\n\\twlink{u}{b}"},
+  });
+}
+
+TEST(Html5Writer, OnlyLinksAReaderExpectsAreLinks) {
+  // A PDF viewer follows "run:" by starting a program and "file:" or a
+  // relative link read as a file by opening a local document: those are
+  // text. Relative links are URI actions (\twlink), not \href's GoToR.
+  expect_bodies({
+      {"the web's schemes, in any case",
+       "<a href='https://h/'>a</a> <a href='HTTP://h/'>b</a> "
+       "<a href='ftp://h/f'>c</a> <a href='MailTo:x@h'>d</a>",
+       "\\href{https://h/}{a} \\href{HTTP://h/}{b} \\href{ftp://h/f}{c} "
+       "\\href{MailTo:x@h}{d}"},
+      {"launching, local files and any other scheme are text",
+       "<a href='run:/usr/bin/xterm'>a</a> <a href='file:///etc/passwd'>b</a> "
+       "<a href='data:text/html,x'>c</a> <a href='vbscript:x'>d</a> "
+       "<a href='jar:x!/'>e</a>",
+       "a b c d e"},
+      {"tabs and line breaks inside a scheme do not hide it",
+       "<a href='r&#10;un:/bin/sh'>a</a> <a href=' &#9;jav&#13;ascript:x'>b</a>"
+       " <a href='fi\tle:/x'>c</a>",
+       "a b c"},
+      {"relative links, with colons after the first path character",
+       "<a href='page.html#s'>a</a> <a href='guide/'>b</a> "
+       "<a href='other.pdf'>c</a> <a href='./run:x'>d</a> <a href='1a:b'>e</a>",
+       "\\twlink{page.html\\#s}{a} \\twlink{guide/}{b} \\twlink{other.pdf}{c} "
+       "\\twlink{./run:x}{d} \\twlink{1a:b}{e}"},
+      {"an empty href or a lone # is text", "<a href=''>a</a> <a href=#>b</a>",
+       "a b"},
   });
 }
 
@@ -310,6 +340,83 @@ TEST(Html5Writer, OutputLinesAndParagraphsStayWithinTexLimits) {
   EXPECT_NE(body.find("\\textasciitilde{}%\n\\textasciitilde{}"),
             std::string::npos)
       << "a line ends inside a word with a comment";
+}
+
+/// A page's whole document, preamble included.
+std::string document_of(std::string html, writer_options options = {}) {
+  html5::document doc = html5::parse_document(std::move(html));
+  std::string latex;
+  byte_sink out(latex);
+  escape_state title_escape;
+  write_preamble(out, document_options{}, read_metadata(doc), title_escape);
+  write_body(doc, out, options);
+  write_closing(out, document_options{});
+  out.flush();
+  return latex;
+}
+
+std::string repeated(std::string_view unit, int times) {
+  std::string out;
+  for (int i = 0; i < times; ++i) out += unit;
+  return out;
+}
+
+std::string numbered(std::string_view before, std::string_view after,
+                     int times) {
+  std::string out;
+  for (int i = 0; i < times; ++i) {
+    out += before;
+    out += std::to_string(i);
+    out += after;
+  }
+  return out;
+}
+
+TEST(Html5Writer, EveryKindOfOutputIsWrittenInLinesTexCanRead) {
+  // TeX stops at a line longer than its input buffer (200000 bytes): each
+  // of these pages once made one. A line may exceed max_output_line by one
+  // unbroken piece (a URL of up to 4096 bytes, a path, a table's column
+  // list), never by the page's size.
+  writer_options images;
+  images.images = [](std::string_view) -> std::optional<std::string> {
+    return std::string("ok.png");
+  };
+  std::string long_id(110000, 'i');
+  struct shape {
+    const char* what;
+    std::string html;
+  };
+  const std::vector<shape> shapes = {
+      {"a title of backslashes", "<title>" + std::string(12600, '\\')},
+      {"an author of one long word",
+       "<meta name=author content='" + std::string(300000, 'a') + "'>"},
+      {"an author of many words",
+       "<meta name=author content='" + repeated("ab ", 100000) + "'>"},
+      {"alt text of emoji",
+       "<img alt='" + repeated("\xF0\x9F\x98\x80", 11800) + "'>"},
+      {"alt text of backslashes",
+       "<img alt='" + std::string(30000, '\\') + "'>"},
+      {"empty cells in a row", "<table><tr>" + repeated("<td>", 10100)},
+      {"cells past the last column", "<table><tr>" + repeated("<td>x", 10100)},
+      {"images side by side", repeated("<img src=ok.png>", 13500)},
+      {"anchors with links", numbered("<a id=t", "></a>", 12000) +
+                                 numbered("<a href=#t", ">x</a>", 12000)},
+      {"a long id used as a link target",
+       "<a href=#" + long_id + ">x</a><p id=" + long_id + ">y"},
+      {"word breaks", repeated("a<wbr>", 30000)},
+      {"spaces in preformatted text", "<pre>" + std::string(100000, ' ')},
+      {"nested quotations", repeated("<q>", 12000) + "x"},
+      {"rules", repeated("<hr>", 20000)},
+  };
+  for (const shape& page : shapes) {
+    std::string latex = document_of(page.html, images);
+    std::size_t longest = 0, line = 0;
+    for (char c : latex) {
+      line = c == '\n' ? 0 : line + 1;
+      longest = std::max(longest, line);
+    }
+    EXPECT_LT(longest, max_output_line + 5000) << page.what;
+  }
 }
 
 TEST(Html5Writer, PageMetadata) {
