@@ -4,13 +4,15 @@
 // and written whole, 3 when memory ran out.
 //
 // No run may destroy a file it was not asked to write: each input is opened
-// once and read whole before its output is opened, and an output that is the
-// input under another name is never written.
+// once and read whole before its output is opened, an output that is the
+// input under another name is never written, and an existing output is
+// replaced only by a whole new document.
 #include "convert/convert.h"
 #include "driver/descriptors.h"
 #include "driver/file_names.h"
 #include "driver/load_text.h"
 #include "driver/messages.h"
+#include "driver/output_file.h"
 #include "driver/run_options.h"
 #include "html5/encoding.h"
 #include "output/byte_sink.h"
@@ -18,6 +20,7 @@
 #include <tagweave/tagweave.h>
 
 #include <unistd.h>
+#include <csignal>
 #include <cstdio>
 #include <new>
 #include <optional>
@@ -87,12 +90,12 @@ class driver {
                      messages::cant_write_stdout);
       return;
     }
-    opened_file output = open_output(names, input.fd());
+    output_file output = open_output(names, input.fd());
     if (!output.is_open()) return;
     std::string write_error = messages::cant_write_file(names.output);
     if (write_document(std::move(*text), names.input, output.fd(),
                        write_error) &&
-        !output.close()) {
+        !output.finish()) {
       fail(write_error);
     }
   }
@@ -115,23 +118,23 @@ class driver {
     return std::move(loaded.text);
   }
 
-  /// The output file, opened and emptied; not open (reported) when it
-  /// cannot be opened or is the input itself.
-  opened_file open_output(const file_names& names, int input_fd) {
-    opened_file output = open_for_writing(names.output);
-    if (!output.is_open()) {
-      fail(messages::cant_open_for_writing(names.output));
-      return {};
+  /// Where the document goes (output_file.h); not open (reported) when it
+  /// cannot be written or is the input itself.
+  output_file open_output(const file_names& names, int input_fd) {
+    opened_output opened = open_output_file(names.output, input_fd);
+    switch (opened.outcome) {
+      case output_opening::opened: return std::move(opened.file);
+      case output_opening::cant_open:
+        fail(messages::cant_open_for_writing(names.output));
+        break;
+      case output_opening::is_input:
+        fail(messages::output_is_input(names.output, names.input));
+        break;
+      case output_opening::cant_empty:
+        fail(messages::cant_write_file(names.output));
+        break;
     }
-    if (same_file(input_fd, output.fd())) {
-      fail(messages::output_is_input(names.output, names.input));
-      return {};
-    }
-    if (!truncate_if_regular(output.fd())) {
-      fail(messages::cant_write_file(names.output));
-      return {};
-    }
-    return output;
+    return {};
   }
 
   /// Converts `text`, read from `input` ("-" for standard input), and
@@ -223,6 +226,9 @@ int main(int argc, char* argv[]) {
   // Status 3 is "did not fit in memory", whether loading or converting.
   constexpr int no_memory_status = 3;
   if (!tagweave::open_closed_standard_descriptors()) return 1;
+  // A file size limit (ulimit -f) is then a write error like a full disk,
+  // reported and leaving the old output, instead of ending the run.
+  std::signal(SIGXFSZ, SIG_IGN);
   try {
     return tagweave::run(argc, argv);
   } catch (const tagweave::out_of_memory_loading&) {

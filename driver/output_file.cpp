@@ -34,7 +34,8 @@ bool output_file::finish() {
   bool closed = file_.close();
   if (new_name_.empty()) return closed;
   if (!closed || ::rename(new_name_.c_str(), replaced_.c_str()) != 0) {
-    return false;  // the destructor removes the new file
+    remove_new_file();
+    return false;
   }
   new_name_.clear();
   return true;

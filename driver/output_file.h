@@ -34,7 +34,8 @@ class output_file {
   bool is_open() const { return file_.is_open(); }
   int fd() const { return file_.fd(); }
   /// Puts the written document in place: closes it and renames the new file
-  /// over the output. False when either fails; the old output is then kept.
+  /// over the output. False when either fails; the new file is then removed
+  /// and the old output kept.
   bool finish();
 
  private:
