@@ -9,17 +9,22 @@
 
 #include <fcntl.h>
 #include <sys/inotify.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <memory>
+#include <optional>
+#include <set>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace tagweave {
@@ -58,11 +63,18 @@ using testing::banner;
 using testing::default_document;
 using testing::default_preamble;
 
-/// Something in the test directory: a file with its contents, a directory,
-/// a symbolic or hard link with its target, or a FIFO with what a writer
-/// will send through it.
+/// Something in the test directory: a file with its contents, a directory
+/// (read-only once everything is made, if asked), a symbolic or hard link
+/// with its target, or a FIFO with what a writer will send through it.
 struct entry {
-  enum kind_t { file, directory, symlink, hard_link, fifo } kind;
+  enum kind_t {
+    file,
+    directory,
+    read_only_directory,
+    symlink,
+    hard_link,
+    fifo
+  } kind;
   std::string name;
   std::string contents;  // file contents, link target or FIFO data
 };
@@ -72,6 +84,9 @@ entry file(std::string name, std::string contents) {
 }
 entry directory(std::string name) {
   return {entry::directory, std::move(name), ""};
+}
+entry read_only_directory(std::string name) {
+  return {entry::read_only_directory, std::move(name), ""};
 }
 entry symlink(std::string name, std::string target) {
   return {entry::symlink, std::move(name), std::move(target)};
@@ -91,6 +106,7 @@ struct cli_case {
   std::string stdout_path{};  // empty: standard output is captured
   std::vector<int> closed_fds{};
   std::size_t address_space_limit = 0;  // bytes; 0: no limit
+  std::size_t file_size_limit = 0;      // bytes; 0: no limit
   std::string out{};
   std::string err{};
   int status = 0;
@@ -105,7 +121,8 @@ using tree = std::map<std::string, std::string>;
 std::string describe(const entry& e) {
   switch (e.kind) {
     case entry::file: return e.contents;
-    case entry::directory: return "<directory>";
+    case entry::directory:
+    case entry::read_only_directory: return "<directory>";
     case entry::symlink: return "<link to " + e.contents + ">";
     case entry::hard_link: return "";  // listed under its own contents
     case entry::fifo: return "<fifo>";
@@ -134,10 +151,48 @@ tree snapshot(const fs::path& root) {
   return result;
 }
 
+/// `text` cut to its first bytes, so that a failing case with a large file
+/// prints a readable line.
+std::string abridged(const std::string& text) {
+  constexpr std::size_t shown = 120;
+  if (text.size() <= shown) return testing::quoted(text);
+  return testing::quoted(text.substr(0, shown)) + "... (" +
+         std::to_string(text.size()) + " bytes)";
+}
+
+/// What `t` holds under `name`; nothing when it holds nothing.
+std::optional<std::string> held(const tree& t, const std::string& name) {
+  auto it = t.find(name);
+  if (it == t.end()) return std::nullopt;
+  return it->second;
+}
+
+/// One line per name whose entry differs between the folder found and the
+/// one expected; empty when they agree.
+std::string differences(const tree& found, const tree& expected) {
+  std::set<std::string> names;
+  for (const auto& [name, contents] : found) names.insert(name);
+  for (const auto& [name, contents] : expected) names.insert(name);
+  auto shown = [](const std::optional<std::string>& entry) {
+    return entry ? abridged(*entry) : "nothing";
+  };
+  std::string result;
+  for (const std::string& name : names) {
+    std::optional<std::string> is = held(found, name);
+    std::optional<std::string> should = held(expected, name);
+    if (is == should) continue;
+    result += name + ": " + shown(is) + ", expected " + shown(should) + "\n";
+  }
+  return result;
+}
+
 void make(const temp_dir& dir, const entry& e) {
   switch (e.kind) {
     case entry::file: dir.write(e.name, e.contents); break;
-    case entry::directory: fs::create_directories(dir.path() / e.name); break;
+    case entry::directory:
+    case entry::read_only_directory:
+      fs::create_directories(dir.path() / e.name);
+      break;
     case entry::symlink:
       fs::create_symlink(e.contents, dir.path() / e.name);
       break;
@@ -224,6 +279,49 @@ constexpr bool address_sanitized = false;
 constexpr bool address_sanitized = false;
 #endif
 
+/// Lowers this process's file size limit, which the program it starts
+/// inherits, while it lives: a write past the limit fails as on a full
+/// disk, without a full file system to hand.
+class file_size_limit {
+ public:
+  explicit file_size_limit(std::size_t bytes) {
+    if (bytes == 0 || ::getrlimit(RLIMIT_FSIZE, &saved_) != 0) return;
+    rlimit lowered{static_cast<rlim_t>(bytes), saved_.rlim_max};
+    set_ = ::setrlimit(RLIMIT_FSIZE, &lowered) == 0;
+    if (!set_) ADD_FAILURE() << "cannot limit the file size";
+  }
+  ~file_size_limit() {
+    if (set_) ::setrlimit(RLIMIT_FSIZE, &saved_);
+  }
+  file_size_limit(const file_size_limit&) = delete;
+  file_size_limit& operator=(const file_size_limit&) = delete;
+
+ private:
+  rlimit saved_{};
+  bool set_ = false;
+};
+
+/// Runs a program with the capabilities it is told to drop.
+constexpr const char* setpriv = "/usr/bin/setpriv";
+
+/// How `c` runs the program: as root, through setpriv without capabilities
+/// when the case has a read-only folder, which is then read-only to the
+/// program too. Empty when that cannot be done here.
+std::optional<std::pair<std::string, std::vector<std::string>>> command_for(
+    const cli_case& c) {
+  bool read_only = std::any_of(c.setup.begin(), c.setup.end(), [](auto& e) {
+    return e.kind == entry::read_only_directory;
+  });
+  if (!read_only || ::geteuid() != 0) {
+    return std::pair{std::string(TAGWEAVE_BIN), c.args};
+  }
+  if (::access(setpriv, X_OK) != 0) return std::nullopt;
+  std::vector<std::string> args = {"--inh-caps=-all", "--bounding-set=-all",
+                                   TAGWEAVE_BIN};
+  args.insert(args.end(), c.args.begin(), c.args.end());
+  return std::pair{std::string(setpriv), std::move(args)};
+}
+
 void run_case(const cli_case& c) {
   SCOPED_TRACE(c.name);
   if (c.address_space_limit != 0 && address_sanitized) {
@@ -231,8 +329,19 @@ void run_case(const cli_case& c) {
                 c.name.c_str());
     return;
   }
+  auto command = command_for(c);
+  if (!command) {
+    std::printf("skipped \"%s\": no setpriv to drop root's rights\n",
+                c.name.c_str());
+    return;
+  }
   temp_dir dir;
   for (const entry& e : c.setup) make(dir, e);
+  for (const entry& e : c.setup) {
+    if (e.kind != entry::read_only_directory) continue;
+    fs::permissions(dir.path() / e.name, fs::perms::owner_write,
+                    fs::perm_options::remove);
+  }
   tree expected_files = snapshot(dir.path());
   for (const entry& e : c.created) expected_files[e.name] = describe(e);
   // Each FIFO gets a writer, and a count of the program's reads of it.
@@ -245,15 +354,18 @@ void run_case(const cli_case& c) {
         std::make_unique<fifo_writer>(dir.path() / e.name, e.contents));
   }
 
-  program_run run =
-      testing::run_program({.program = TAGWEAVE_BIN,
-                            .args = c.args,
-                            .argv0 = "tagweave",
-                            .directory = dir.path(),
-                            .input = c.input,
-                            .stdout_path = c.stdout_path,
-                            .closed_fds = c.closed_fds,
-                            .address_space_limit = c.address_space_limit});
+  program_run run;
+  {
+    file_size_limit limit(c.file_size_limit);
+    run = testing::run_program({.program = command->first,
+                                .args = command->second,
+                                .argv0 = "tagweave",
+                                .directory = dir.path(),
+                                .input = c.input,
+                                .stdout_path = c.stdout_path,
+                                .closed_fds = c.closed_fds,
+                                .address_space_limit = c.address_space_limit});
+  }
   writers.clear();
   for (auto& counter : fifo_reads) {
     EXPECT_EQ(counter->reads(), 1) << "a FIFO opened more than once";
@@ -262,7 +374,7 @@ void run_case(const cli_case& c) {
   EXPECT_EQ(run.out, c.out);
   EXPECT_EQ(run.err, c.err);
   EXPECT_EQ(run.status, c.status);
-  EXPECT_EQ(snapshot(dir.path()), expected_files);
+  EXPECT_EQ(differences(snapshot(dir.path()), expected_files), "");
 }
 
 void run_cases(const std::vector<cli_case>& cases) {
@@ -947,6 +1059,207 @@ TEST(TagweaveCommandLine, Html5Mode) {
        .created = {file("page.tex",
                         html5_document("\xF0\x9F\x98\x80 \xE4\xB8\xAD"))}},
   });
+}
+
+/// An existing output is replaced only by a whole new document: whatever
+/// fails while converting or writing, in either mode, leaves it as it was,
+/// and no new file is left beside it (every case compares the whole folder).
+TEST(TagweaveCommandLine, AnOutputIsReplacedOnlyByAWholeDocument) {
+  constexpr std::size_t mib = std::size_t{1} << 20;
+  const std::string old = "KEEP\n";
+  const std::string page = "<h1>New</h1>\n<p>x\n";
+  const std::string page_tex = default_document("\\section*{New}\\par x\n");
+  // 4 MiB of paragraphs load within a limit of 32 MiB; their HTML5 tree
+  // does not fit in it.
+  std::string paragraphs;
+  for (std::size_t i = 0; i < mib; ++i) paragraphs += "<p>x";
+  // Lists nested 6 Mi deep: the early tag set's nesting outgrows 32 MiB.
+  std::string deep;
+  for (std::size_t i = 0; i < 6 * mib; ++i) deep += "<UL>";
+  // A page whose document outgrows a file size limit of 16 KiB.
+  const std::string long_page = "<p>" + std::string(64 * 1024, 'x');
+  constexpr std::size_t file_limit = 16 * 1024;
+  run_cases({
+      {.name = "--html5: memory running out while converting",
+       .args = {"--html5", "big.html"},
+       .setup = {file("big.html", paragraphs), file("big.tex", old)},
+       .address_space_limit = 32 * mib,
+       .err = "cannot allocate memory\n",
+       .status = 3},
+      {.name = "early tag set: memory running out while converting",
+       .args = {"deep.html"},
+       .setup = {file("deep.html", deep), file("deep.tex", old)},
+       .address_space_limit = 32 * mib,
+       .err = "cannot allocate memory\n",
+       .status = 3},
+      {.name = "--html5: a write past the file size limit",
+       .args = {"--html5", "long.html"},
+       .setup = {file("long.html", long_page), file("long.tex", old)},
+       .file_size_limit = file_limit,
+       .err = "can't write file long.tex.\n",
+       .status = 1},
+      {.name = "early tag set: a write past the file size limit, the next "
+               "file still converted",
+       .args = {"long.html", "b.html"},
+       .setup = {file("long.html", long_page), file("long.tex", old),
+                 file("b.html", page)},
+       .file_size_limit = file_limit,
+       .err = "can't write file long.tex.\n",
+       .status = 1,
+       .created = {file("b.tex", page_tex)}},
+      {.name = "--html5: a symbolic link named as the output is replaced at "
+               "its target, through a second link",
+       .args = {"--html5", "page.html"},
+       .setup = {file("page.html", page), directory("out"),
+                 file("out/real.tex", old), symlink("out/link.tex", "real.tex"),
+                 symlink("page.tex", "out/link.tex")},
+       .created = {file("out/real.tex", html5_document(page))}},
+      {.name = "early tag set: the same",
+       .args = {"page.html"},
+       .setup = {file("page.html", page), directory("out"),
+                 file("out/real.tex", old), symlink("out/link.tex", "real.tex"),
+                 symlink("page.tex", "out/link.tex")},
+       .created = {file("out/real.tex", page_tex)}},
+      {.name = "--html5: output to /dev/null",
+       .args = {"--html5", "page.html"},
+       .setup = {file("page.html", page), symlink("page.tex", "/dev/null")}},
+      {.name = "early tag set: output to /dev/null",
+       .args = {"page.html"},
+       .setup = {file("page.html", page), symlink("page.tex", "/dev/null")}},
+      {.name = "--html5: output is a symbolic link to the input",
+       .args = {"--html5", "s.html"},
+       .setup = {file("s.html", page), symlink("s.tex", "s.html")},
+       .err = "can't write file s.tex: it is the input file s.html.\n",
+       .status = 1},
+      {.name = "--html5: output is a hard link to the input",
+       .args = {"--html5", "s.html"},
+       .setup = {file("s.html", page), hard_link("s.tex", "s.html")},
+       .err = "can't write file s.tex: it is the input file s.html.\n",
+       .status = 1},
+      {.name = "a hard-linked output: its other names keep the old text",
+       .args = {"page.html"},
+       .setup = {file("page.html", page), file("page.tex", old),
+                 hard_link("other.tex", "page.tex")},
+       .created = {file("page.tex", page_tex)}},
+      {.name = "--html5: a read-only folder",
+       .args = {"--html5", "ro/page.html"},
+       .setup = {read_only_directory("ro"), file("ro/page.html", page)},
+       .err = "can't open file ro/page.tex for writing.\n",
+       .status = 1},
+      {.name = "early tag set: a read-only folder",
+       .args = {"ro/page.html"},
+       .setup = {read_only_directory("ro"), file("ro/page.html", page)},
+       .err = "can't open file ro/page.tex for writing.\n",
+       .status = 1},
+      {.name = "a writable output in a read-only folder is written in place",
+       .args = {"ro/page.html"},
+       .setup = {read_only_directory("ro"), file("ro/page.html", page),
+                 file("ro/page.tex", old)},
+       .created = {file("ro/page.tex", page_tex)}},
+  });
+  EXPECT_TRUE(fs::is_character_file("/dev/null"));
+}
+
+/// Restores this process's umask, which the program inherits, when it goes.
+class scoped_umask {
+ public:
+  explicit scoped_umask(mode_t mask) : saved_(::umask(mask)) {}
+  ~scoped_umask() { ::umask(saved_); }
+  scoped_umask(const scoped_umask&) = delete;
+  scoped_umask& operator=(const scoped_umask&) = delete;
+
+ private:
+  mode_t saved_;
+};
+
+fs::perms permissions_of(const fs::path& path) {
+  return fs::status(path).permissions();
+}
+
+// A replaced output keeps its permission bits, whatever the umask would
+// give a new file; a new output gets what the umask gives.
+TEST(TagweaveCommandLine, AReplacedOutputKeepsItsPermissionBits) {
+  using enum fs::perms;
+  scoped_umask new_files(027);  // rw-r-----
+  temp_dir dir;
+  dir.write("old.html", "<p>x");
+  dir.write("new.html", "<p>y");
+  dir.write("old.tex", "KEEP\n");
+  fs::permissions(dir.path() / "old.tex",
+                  owner_read | owner_write | others_read);
+  program_run run =
+      testing::run_program({.program = TAGWEAVE_BIN,
+                            .args = {"--html5", "old.html", "new.html"},
+                            .directory = dir.path()});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(dir.read("old.tex"), html5_document("<p>x"));
+  EXPECT_EQ(permissions_of(dir.path() / "old.tex"),
+            owner_read | owner_write | others_read);
+  EXPECT_EQ(permissions_of(dir.path() / "new.tex"),
+            owner_read | owner_write | group_read);
+}
+
+/// Reads a FIFO to its end on a thread of its own, as `cat fifo > file &`
+/// would. When the program never opened the FIFO, the reader is let go at
+/// the end by a writer of the test's own.
+class fifo_reader {
+ public:
+  explicit fifo_reader(fs::path path)
+      : path_(std::move(path)), thread_([this] { read_all(); }) {}
+  ~fifo_reader() { finish(); }
+  fifo_reader(const fifo_reader&) = delete;
+  fifo_reader& operator=(const fifo_reader&) = delete;
+
+  /// What came through the FIFO.
+  const std::string& finish() {
+    if (thread_.joinable()) {
+      int fd = ::open(path_.c_str(), O_WRONLY | O_NONBLOCK);
+      if (fd >= 0) ::close(fd);
+      thread_.join();
+    }
+    return received_;
+  }
+
+ private:
+  void read_all() {
+    int fd = ::open(path_.c_str(), O_RDONLY);
+    if (fd < 0) return;
+    char block[4096];
+    ssize_t got;
+    while ((got = ::read(fd, block, sizeof block)) > 0) {
+      received_.append(block, static_cast<std::size_t>(got));
+    }
+    ::close(fd);
+  }
+
+  fs::path path_;
+  std::string received_;
+  std::thread thread_;
+};
+
+// Something that is not a regular file cannot be replaced: the document is
+// written into it, as before.
+TEST(TagweaveCommandLine, AFifoNamedAsTheOutputIsWrittenInto) {
+  for (bool html5 : {false, true}) {
+    SCOPED_TRACE(html5 ? "--html5" : "early tag set");
+    temp_dir dir;
+    dir.write("page.html", "<p>x");
+    ASSERT_EQ(::mkfifo((dir.path() / "page.tex").c_str(), 0600), 0);
+    fifo_reader reader(dir.path() / "page.tex");
+    std::vector<std::string> args = {"page.html"};
+    if (html5) args.insert(args.begin(), "--html5");
+    program_run run = testing::run_program(
+        {.program = TAGWEAVE_BIN, .args = args, .directory = dir.path()});
+    EXPECT_EQ(reader.finish(),
+              html5 ? html5_document("<p>x") : default_document("\\par x"));
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "");
+    EXPECT_TRUE(fs::is_fifo(dir.path() / "page.tex"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()),
+                            fs::directory_iterator()),
+              2);
+  }
 }
 
 TEST(TagweaveCommandLine, Html5ImagesAreLookedUpBesideThePage) {
