@@ -16,6 +16,12 @@ using escape_table = std::array<std::string_view, 256>;
 
 constexpr char delete_char = '\x7f';
 
+/// What ends a verbatim environment, and what follows it when text has
+/// written it: the text as a line of its own, then the environment again.
+constexpr std::string_view environment_end = "\\end{verbatim}";
+constexpr std::string_view environment_end_shown =
+    "\\noindent\\verb|\\end{verbatim}|\\begin{verbatim}";
+
 constexpr escape_table make_escape_table() {
   escape_table table{};
   table['#'] = "\\#";
@@ -241,13 +247,48 @@ void write_escaped_argument(byte_sink& dest, std::string_view chars,
   }
 }
 
-void write_verbatim(byte_sink& dest, std::string_view chars) {
+void verbatim_writer::write(byte_sink& dest, std::string_view chars) {
   for (std::size_t del = chars.find(delete_char); del != std::string_view::npos;
        del = chars.find(delete_char)) {
-    dest.write(chars.substr(0, del));
+    write_without_delete(dest, chars.substr(0, del));
     chars.remove_prefix(del + 1);
   }
-  dest.write(chars);
+  write_without_delete(dest, chars);
+}
+
+void verbatim_writer::write_without_delete(byte_sink& dest,
+                                           std::string_view chars) {
+  while (!chars.empty()) {
+    std::size_t end = follow_environment_end(chars);
+    if (end == std::string_view::npos) {
+      dest.write(chars);
+      return;
+    }
+    dest.write(chars.substr(0, end));
+    dest.write(environment_end_shown);
+    chars.remove_prefix(end);
+  }
+}
+
+/// Follows `chars` along "\end{verbatim}": the length of the part of
+/// `chars` that completes it, or npos when none does.
+std::size_t verbatim_writer::follow_environment_end(std::string_view chars) {
+  for (std::size_t at = 0; at < chars.size(); ++at) {
+    if (matched_ == 0) {
+      at = chars.find('\\', at);
+      if (at == std::string_view::npos) return at;
+    }
+    char byte = chars[at];
+    // TeX drops NUL as it reads, so a NUL inside the text hides nothing.
+    if (byte == '\0') continue;
+    if (byte != environment_end[matched_]) {
+      matched_ = byte == '\\' ? 1 : 0;
+    } else if (++matched_ == environment_end.size()) {
+      matched_ = 0;
+      return at + 1;
+    }
+  }
+  return std::string_view::npos;
 }
 
 }  // namespace tagweave

@@ -6,6 +6,7 @@
 
 #include "output/byte_sink.h"
 
+#include <cstddef>
 #include <string_view>
 
 namespace tagweave {
@@ -28,8 +29,26 @@ struct line_position {
 void write_escaped_argument(byte_sink& dest, std::string_view chars,
                             line_position& line);
 
-/// Writes `chars` for a verbatim environment: unchanged but for DEL, which
-/// TeX refuses there too and which is left out.
-void write_verbatim(byte_sink& dest, std::string_view chars);
+/// Writes text into a LaTeX verbatim environment, unchanged but for DEL,
+/// which TeX refuses there too and which is left out. LaTeX ends the
+/// environment at the first "\end{verbatim}" it reads, whatever wrote it;
+/// wherever the text completes one, the writer follows it with a line that
+/// shows it and a new environment for the rest, so that no text ever leaves
+/// the environment to be read as LaTeX. Every byte written into the
+/// environment must go through one writer, in order, since a match may run
+/// over any number of pieces.
+class verbatim_writer {
+ public:
+  void write(byte_sink& dest, std::string_view chars);
+
+ private:
+  void write_without_delete(byte_sink& dest, std::string_view chars);
+  std::size_t follow_environment_end(std::string_view chars);
+
+  /// How many characters of "\end{verbatim}" the text written so far ends
+  /// with: always its first ones, since a backslash stands only at its
+  /// start, so a count is all a match needs.
+  std::size_t matched_ = 0;
+};
 
 }  // namespace tagweave

@@ -157,7 +157,20 @@ TEST(WriteEscapedArgument, LeavesOutTheLineEndsThatWouldEndABlankLine) {
   }
 }
 
-TEST(WriteVerbatim, CopiesEverythingButDelete) {
+/// Everything `pieces` write through one verbatim writer, in order.
+std::string verbatim(const std::vector<std::string>& pieces) {
+  byte_sink sink;
+  verbatim_writer writer;
+  for (const std::string& piece : pieces) writer.write(sink, piece);
+  return sink.contents();
+}
+
+/// What follows an "\end{verbatim}" the text wrote: the line that shows it,
+/// and the environment opened again.
+const std::string shown_end =
+    "\\end{verbatim}\\noindent\\verb|\\end{verbatim}|\\begin{verbatim}";
+
+TEST(VerbatimWriter, CopiesEverythingButDelete) {
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"", ""},
       {"\\ {} <&> ~^ #$%_\n\n\r\n\f\xe9", "\\ {} <&> ~^ #$%_\n\n\r\n\f\xe9"},
@@ -165,12 +178,92 @@ TEST(WriteVerbatim, CopiesEverythingButDelete) {
       {"a\x7f\x7f"
        "b\x7f",
        "ab"},
+      {std::string("a\0b", 3), std::string("a\0b", 3)},
   };
   for (const auto& [text, expected] : cases) {
     SCOPED_TRACE(text);
-    byte_sink sink;
-    write_verbatim(sink, text);
-    EXPECT_EQ(sink.contents(), expected);
+    EXPECT_EQ(verbatim({text}), expected);
+  }
+}
+
+// LaTeX ends a verbatim environment at the first "\end{verbatim}" it reads:
+// wherever the text completes one, the environment must start again.
+TEST(VerbatimWriter, ShowsEachEnvironmentEndTheTextCompletes) {
+  struct verbatim_case {
+    const char* name;
+    std::vector<std::string> pieces;
+    std::string expected;
+  };
+  const std::vector<verbatim_case> cases = {
+      {"alone", {"\\end{verbatim}"}, shown_end},
+      {"between text",
+       {"a\\end{verbatim}\\input{x}"},
+       "a" + shown_end + "\\input{x}"},
+      {"twice in a row",
+       {"\\end{verbatim}\\end{verbatim}"},
+       shown_end + shown_end},
+      {"twice in one piece with text between",
+       {"\\end{verbatim}x\\end{verbatim}y"},
+       shown_end + "x" + shown_end + "y"},
+      {"after a false start", {"\\end\\end{verbatim}"}, "\\end" + shown_end},
+      {"after a longer false start",
+       {"\\end{verbatim\\end{verbatim}"},
+       "\\end{verbatim" + shown_end},
+      {"after a backslash", {"\\\\end{verbatim}"}, "\\" + shown_end},
+      {"over two pieces", {"\\end{verb", "atim}"}, shown_end},
+      {"over pieces at every character",
+       {"x\\", "e", "n", "d", "{", "v", "e", "r", "b", "a", "t", "i", "m", "}",
+        "y"},
+       "x" + shown_end + "y"},
+      {"with empty pieces between", {"\\end{", "", "verbatim}"}, shown_end},
+      {"closed up by a DEL left out",
+       {"\\end{verb\x7f"
+        "atim}"},
+       shown_end},
+      {"a DEL between pieces", {"\\end{verb", "\x7f", "atim}"}, shown_end},
+      // TeX drops a NUL as it reads, so it hides no end.
+      {"around a NUL",
+       {std::string("\\end{verb\0atim}", 15)},
+       std::string("\\end{verb\0atim}", 15) +
+           "\\noindent\\verb|\\end{verbatim}|\\begin{verbatim}"},
+  };
+  for (const verbatim_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(verbatim(c.pieces), c.expected);
+  }
+}
+
+TEST(VerbatimWriter, EveryTwoPieceSplitOfAnEndIsShown) {
+  const std::string end = "\\end{verbatim}";
+  for (std::size_t at = 0; at <= end.size(); ++at) {
+    SCOPED_TRACE(at);
+    EXPECT_EQ(verbatim({"a" + end.substr(0, at), end.substr(at) + "b"}),
+              "a" + shown_end + "b");
+  }
+}
+
+// Text that only comes near an environment end stays as it is.
+TEST(VerbatimWriter, NearMissesAreWrittenUnchanged) {
+  const std::vector<std::vector<std::string>> cases = {
+      {"\\end {verbatim}"},
+      {"\\end\t{verbatim}"},
+      {"\\end{verbatim"},
+      {"\\end{verbatim", "\n}"},
+      {"\\end{verbatim*}"},
+      {"\\end{Verbatim}"},
+      {"\\End{verbatim}"},
+      {"end{verbatim}"},
+      {"\\end{verbatim "},
+      {"\\end{itemize}\\begin{verbatim}"},
+      {"\\end{verb", "x", "atim}"},
+      {"\\end{verb", "\n", "atim}"},
+      {"x\\end{verbat"},
+  };
+  for (const std::vector<std::string>& pieces : cases) {
+    std::string text;
+    for (const std::string& piece : pieces) text += piece;
+    SCOPED_TRACE(text);
+    EXPECT_EQ(verbatim(pieces), text);
   }
 }
 

@@ -97,45 +97,94 @@ bool is_run_in_heading(mark_kind kind) {
   return kind == M_HEADER_4 || kind == M_HEADER_5 || kind == M_HEADER_6;
 }
 
-/// A heading writes its command (starred unless headings are numbered) and
-/// an opening brace; its end writes the closing brace.
-void write_heading(byte_sink& dest, const mark_view& mark,
-                   std::string_view command, render_state& state,
-                   const document_options& options) {
-  if (mark.is_end) {
-    dest.put('}');
-    state = S_NORMAL;
-    return;
-  }
-  dest.write(command);
-  if (!options.numbered_headings) dest.put('*');
-  dest.put('{');
-  state = S_HEADER;
-}
-
 }  // namespace
 
 void mark_renderer::write_text_run(std::string_view text) {
   if (state_ == S_TITLE) return;
-  if (state_ == S_VERBATIM) {
-    write_verbatim(dest_, text);
-  } else if (state_ == S_HEADER || in_term_) {
-    // Arguments of \section and \item[...], which cannot hold a blank line.
-    write_escaped_argument(dest_, text, line_);
+  if (!in_verbatim_) {
+    // In a listing too once an end tag inside it has closed its
+    // environment: unchanged, the text would be read as LaTeX.
+    write_escaped_text(dest_, text);
+  } else if (state_ == S_VERBATIM) {
+    verbatim_.write(dest_, text);
   } else {
-    write_escaped(dest_, text);
+    // A list's or heading's end tag inside a listing left its state but not
+    // its environment.
+    byte_sink& watched = watched_sink();
+    write_escaped_text(watched, text);
+    watched.flush();
   }
   if (!text.empty() && !in_term_) list_start_ = list_start::typeset;
 }
 
-void mark_renderer::write_fragment(mark_kind kind, std::string_view fragment) {
+void mark_renderer::write_escaped_text(byte_sink& out, std::string_view text) {
+  if (state_ == S_HEADER || in_term_) {
+    // Arguments of \section and \item[...], which cannot hold a blank line.
+    write_escaped_argument(out, text, line_);
+  } else {
+    write_escaped(out, text);
+  }
+}
+
+byte_sink& mark_renderer::watched_sink() {
+  if (!watched_) {
+    watched_ = std::make_unique<byte_sink>(
+        [this](std::string_view piece) { verbatim_.write(dest_, piece); });
+  }
+  return *watched_;
+}
+
+void mark_renderer::write_out(std::string_view bytes) {
+  if (in_verbatim_) {
+    verbatim_.write(dest_, bytes);
+  } else {
+    dest_.write(bytes);
+  }
+}
+
+void mark_renderer::write_fragment(mark_kind kind, bool is_end,
+                                   std::string_view fragment) {
   if (fragment.empty()) return;
-  dest_.write(fragment);
+  if (kind == M_LISTING_TEXT) {
+    write_listing_fragment(is_end, fragment);
+  } else {
+    write_out(fragment);
+  }
   line_ = {};
   // "\item[" opens a term, "]" closes it.
   if (kind == M_DESC_TITLE) in_term_ = true;
   if (kind == M_DESC_TEXT) in_term_ = false;
   follow_list_start(kind);
+}
+
+/// A listing's start opens a verbatim environment and its end closes the
+/// open one, whatever the innermost state; inside an open environment a
+/// start is text.
+void mark_renderer::write_listing_fragment(bool is_end,
+                                           std::string_view fragment) {
+  if (is_end && in_verbatim_) {
+    dest_.write(fragment);
+    in_verbatim_ = false;
+    verbatim_ = {};
+    return;
+  }
+  write_out(fragment);
+  if (!is_end) in_verbatim_ = true;
+}
+
+/// A heading writes its command (starred unless headings are numbered) and
+/// an opening brace; its end writes the closing brace.
+void mark_renderer::write_heading(const mark_view& mark,
+                                  std::string_view command) {
+  if (mark.is_end) {
+    write_out("}");
+    state_ = S_NORMAL;
+    return;
+  }
+  write_out(command);
+  if (!options_.numbered_headings) write_out("*");
+  write_out("{");
+  state_ = S_HEADER;
 }
 
 void mark_renderer::follow_list_start(mark_kind kind) {
@@ -166,7 +215,7 @@ bool mark_renderer::render(const mark_view& mark) {
     // What write_fragment does for such a kind.
     std::string_view text = mark.is_end ? writing.text.end : writing.text.start;
     if (!text.empty()) {
-      dest_.write(text);
+      write_out(text);
       line_ = {};
       list_start_ = list_start::typeset;
     }
@@ -178,15 +227,15 @@ bool mark_renderer::render(const mark_view& mark) {
     // the paragraph typesets the item's label first.
     if (!mark.is_end && list_start_ == list_start::first_item &&
         is_run_in_heading(mark.kind)) {
-      dest_.write("\\leavevmode");
+      write_out("\\leavevmode");
     }
-    write_heading(dest_, mark, command, state_, options_);
+    write_heading(mark, command);
     line_ = {};
     list_start_ = list_start::typeset;
     return true;
   }
   const fragment& text = writing.text;
-  write_fragment(mark.kind, mark.is_end ? text.end : text.start);
+  write_fragment(mark.kind, mark.is_end, mark.is_end ? text.end : text.start);
   bool opens_list =
       text.nested_state == S_LIST || text.nested_state == S_DESC_LIST;
   if (opens_list && !mark.is_end) list_start_ = list_start::begun;

@@ -3,7 +3,8 @@
 // text is written: escaped (without blank lines inside a heading or a
 // description term), unchanged (in listings) or not at all (in the title).
 // Lists and listings nest; any end tag of a nesting kind closes the innermost
-// one.
+// one. Whatever a listing's verbatim environment holds is shown as text:
+// nothing written into it can end it.
 #pragma once
 
 #include "html/mark_up.h"
@@ -13,6 +14,7 @@
 #include <tagweave/tagweave.h>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace tagweave {
@@ -23,7 +25,8 @@ enum render_state : int {
   S_HEADER,      ///< inside a heading; text escaped
   S_LIST,        ///< inside an unordered, ordered or menu list
   S_DESC_LIST,   ///< inside a description list
-  S_VERBATIM,    ///< inside a listing; text written unchanged
+  S_VERBATIM,    ///< inside a listing; text written unchanged, while its
+                 ///< verbatim environment is open
 };
 
 /// The walk over one document's records, fed one record at a time, so that
@@ -34,7 +37,14 @@ class mark_renderer {
  public:
   mark_renderer(byte_sink& dest, render_state start,
                 const document_options& options)
-      : dest_(dest), options_(options), state_(start) {}
+      : dest_(dest),
+        options_(options),
+        state_(start),
+        in_verbatim_(start == S_VERBATIM) {}
+  // The sink for escaped text inside a verbatim environment writes through
+  // this object.
+  mark_renderer(const mark_renderer&) = delete;
+  mark_renderer& operator=(const mark_renderer&) = delete;
 
   /// Writes `mark`. False when `mark` is an end tag of a nesting kind with no
   /// list open: its end text is written and the walk is over, so no further
@@ -50,13 +60,20 @@ class mark_renderer {
   bool is_as_new() const {
     return state_ == S_NORMAL && outer_states_.empty() && !in_term_ &&
            list_start_ == list_start::typeset && !line_.blank &&
-           !line_.after_cr;
+           !line_.after_cr && !in_verbatim_;
   }
 
  private:
   void write_text_run(std::string_view text);
+  void write_escaped_text(byte_sink& out, std::string_view text);
+  byte_sink& watched_sink();
+  /// Writes a tag's output, through verbatim_ while a verbatim environment
+  /// is open.
+  void write_out(std::string_view bytes);
   /// Writes the fragment of a tag of `kind` and notes what it opens.
-  void write_fragment(mark_kind kind, std::string_view fragment);
+  void write_fragment(mark_kind kind, bool is_end, std::string_view fragment);
+  void write_listing_fragment(bool is_end, std::string_view fragment);
+  void write_heading(const mark_view& mark, std::string_view command);
   void follow_list_start(mark_kind kind);
 
   byte_sink& dest_;
@@ -75,6 +92,17 @@ class mark_renderer {
   /// Where the output stands in its line, kept for text inside a heading or
   /// a term, which must not hold a blank line.
   line_position line_;
+  /// True while LaTeX reads the output as a verbatim environment's text:
+  /// from a listing's "\begin{verbatim}" to the next listing end's
+  /// "\end{verbatim}", which may close it from inside a list or a heading,
+  /// leaving the listing's state with no environment open.
+  bool in_verbatim_;
+  /// Everything written while the environment is open, tags' output
+  /// included, goes through it.
+  verbatim_writer verbatim_;
+  /// Hands escaped text inside the environment to verbatim_; made when
+  /// first needed.
+  std::unique_ptr<byte_sink> watched_;
 };
 
 /// Writes `marks` to `dest`, starting in the state held by `state_cell`.
