@@ -123,8 +123,8 @@ output_file create_beside(const std::string& replaced, mode_t mode) {
 
 /// Gives the new file `fd` the owner and group of the file it replaces,
 /// where the system allows (else the group alone, else neither), then its
-/// permission bits. False when the bits cannot be set: the new file might
-/// then let others read what the old one did not.
+/// permission bits. False when the bits cannot be set: the new file would
+/// not be open to the readers and writers the old one was open to.
 bool take_owner_and_mode(int fd, const struct stat& old) {
   struct stat now {};
   if (::fstat(fd, &now) != 0) return false;
