@@ -83,6 +83,11 @@ TEST(WriteBody, TwoHalvesWriteWhatOneWalkWrites) {
       {"an example open", "<XMP>a ", "<P>b &lt;</XMP>c"},
       {"a listing open", "<LISTING>a\n", "<P>b</LISTING>"},
       {"plain text to the end", "<PLAINTEXT>a ", "<P>b &amp;"},
+      {"a listing's environment left open by a list end inside it",
+       "<LISTING>a</XMP></OL>\\end{verb",
+       "<P>atim}<B>}</B><LISTING>\\end{verbatim}</LISTING>"},
+      {"\\end{verbatim} written on both sides", "<LISTING>\\end{verbatim}",
+       "<P>\\end{verbatim}</LISTING>\\end{verbatim}"},
       {"a tag reaching over the middle", "<A HREF=\"", "<P>\">x</A>"},
       {"a comment reaching over the middle", "<!-- a ", "<P> -->b"},
       {"a stray list end in the first half", "</UL>a ", "<P>b"},
@@ -124,15 +129,18 @@ TEST(WriteBody, RandomDocumentsSplitAtEveryTag) {
   // Everything the walk keeps across records, opened and left open in any
   // order: lists, terms, headings, the title, preformatted, example,
   // listing and plain text, line ends inside arguments, stray ends, tags
-  // never closed, references and blank runs.
+  // never closed, references and blank runs, and "\\end{verbatim}" in
+  // pieces.
   const std::vector<std::string> pieces = {
-      "<ul>",  "</ul>",   "<ol>",      "<li>",       "</menu>",     "<dl>",
-      "<dt>",  "<dd>",    "</dl>",     "<h1>",       "</h1>",       "<h4>",
-      "</h4>", "<title>", "</title>",  "<p>",        "<pre>",       "</pre>",
-      "<xmp>", "</xmp>",  "<listing>", "</listing>", "<plaintext>", "<b>",
-      "</b>",  "<a ",     ">",         "<",          "<!--",        "-->",
-      "&lt",   "&#32;",   "&amp;",     ";",          "\n",          "\n",
-      "\r",    " ",       " ",         "x",          "{",           "\\"};
+      "<ul>",      "</ul>",      "<ol>",        "<li>",    "</menu>",
+      "<dl>",      "<dt>",       "<dd>",        "</dl>",   "<h1>",
+      "</h1>",     "<h4>",       "</h4>",       "<title>", "</title>",
+      "<p>",       "<pre>",      "</pre>",      "<xmp>",   "</xmp>",
+      "<listing>", "</listing>", "<plaintext>", "<b>",     "</b>",
+      "<a ",       ">",          "<",           "<!--",    "-->",
+      "&lt",       "&#32;",      "&amp;",       ";",       "\n",
+      "\n",        "\r",         " ",           " ",       "x",
+      "{",         "\\",         "\\end{verb",  "atim}"};
   std::mt19937 rng(20261211);
   constexpr int documents = 2000;
   int failures = 0;

@@ -152,6 +152,70 @@ TEST(ConvertDocument, WholeDocuments) {
   }
 }
 
+/// Where a listing's text wrote "\end{verbatim}": the environment ends
+/// there, so a line shows the text and the environment opens again.
+constexpr std::string_view shown_end =
+    "\\end{verbatim}\\noindent\\verb|\\end{verbatim}|\\begin{verbatim}";
+
+std::string with_shown_ends(std::string_view body) {
+  std::string out;
+  for (std::size_t at = 0;;) {
+    std::size_t mark = body.find('@', at);
+    out += body.substr(at, mark - at);
+    if (mark == std::string_view::npos) return out;
+    out += shown_end;
+    at = mark + 1;
+  }
+}
+
+// Whatever a page puts in a listing stays its text: "\end{verbatim}" in it,
+// written whole or in pieces, never ends the environment for LaTeX to read
+// the rest as commands. In the expected bodies '@' stands for shown_end.
+TEST(ConvertDocument, ListingTextNeverEndsItsEnvironment) {
+  const document_case cases[] = {
+      {"<listing>\\end{verbatim}\\input{/etc/hostname}\\begin{verbatim}"
+       "</listing>",
+       "\\begin{verbatim}@\\input{/etc/hostname}\\begin{verbatim}"
+       "\\end{verbatim}"},
+      {"<listing>\\end&#123;verbatim&#125;x</listing>",
+       "\\begin{verbatim}@x\\end{verbatim}"},
+      {"<listing>\\end{verb&#127;atim}x</listing>",
+       "\\begin{verbatim}@x\\end{verbatim}"},
+      {"<listing>\\end{verb<b>atim}</listing>",
+       "\\begin{verbatim}\\end{verb<b>atim}\\end{verbatim}"},
+      {"<listing>\\end{verb</xmp>atim}x</listing>",
+       "\\begin{verbatim}@x\\end{verbatim}"},
+      {"<listing>\\end{verbatim</xmp></b>x</listing>",
+       "\\begin{verbatim}@x\\end{verbatim}"},
+      {"<listing>\\end{</xmp></title>verbatim</b>\\input{x}</listing>",
+       "\\begin{verbatim}@$\\backslash$input\\{x\\}\\end{verbatim}"},
+      {"<listing>\n\\end{verbatim}\n\\end{verbatim}\n</listing>",
+       "\\begin{verbatim}@\n@\n\\end{verbatim}"},
+      {"<listing>\\end\\end{verbatim}</listing>",
+       "\\begin{verbatim}\\end@\\end{verbatim}"},
+      {"<ul><li><listing>\\end{verbatim}</listing></ul>",
+       "\\begin{itemize}\\item \\begin{verbatim}@\\end{verbatim}"
+       "\\end{itemize}"},
+      {"<listing>\\end {verbatim}\\end{verbatim*}\\end{verbatim</listing>}",
+       "\\begin{verbatim}\\end {verbatim}\\end{verbatim*}\\end{verbatim"
+       "\\end{verbatim}\\}"},
+      {"<listing>x\\end{verb", "\\begin{verbatim}x\\end{verb"},
+      {"<listing>x\\end{verbatim}", "\\begin{verbatim}x@"},
+      // A listing end inside the listing closes its environment: the text
+      // after it is escaped.
+      {"<listing>a</xmp><ul></listing>\\input{x}",
+       "\\begin{verbatim}a\\begin{itemize}\\end{verbatim}"
+       "$\\backslash$input\\{x\\}"},
+  };
+  for (const document_case& c : cases) {
+    SCOPED_TRACE(c.html);
+    converted result = convert(c.html);
+    EXPECT_EQ(result.out, default_document(with_shown_ends(c.body)));
+    EXPECT_EQ(result.outcome.stray_list_end, c.abnormal_exit);
+    EXPECT_FALSE(result.outcome.unterminated_tag);
+  }
+}
+
 TEST(ConvertDocument, AbnormalExitStillWritesTheClosing) {
   document_options options;
   options.footer = "% footer\n";
@@ -239,12 +303,12 @@ TEST(ConvertDocument, MillionNestedLists) {
 // list first and walking it must write the very same document.
 TEST(ConvertDocument, WritingWhileReadingMatchesWalkingTheWholeList) {
   const std::vector<std::string> pieces = {
-      "<ul>",  "</ul>",  "<ol>",    "</OL>",    "<menu>",      "<dl>",
-      "</dl>", "<dt>",   "<dd>",    "<li>",     "<listing>",   "</listing>",
-      "<xmp>", "</xmp>", "<title>", "</title>", "<h2>",        "</h2>",
-      "<pre>", "</pre>", "<b>",     "</b>",     "<plaintext>", "<a",
-      ">",     "&lt;",   "_",       "\\",       "\n",          " ",
-      "x"};
+      "<ul>",  "</ul>",  "<ol>",      "</OL>",    "<menu>",      "<dl>",
+      "</dl>", "<dt>",   "<dd>",      "<li>",     "<listing>",   "</listing>",
+      "<xmp>", "</xmp>", "<title>",   "</title>", "<h2>",        "</h2>",
+      "<pre>", "</pre>", "<b>",       "</b>",     "<plaintext>", "<a",
+      ">",     "&lt;",   "_",         "\\",       "\n",          " ",
+      "x",     "atim}",  "\\end{verb"};
   std::mt19937 rng(4711);
   for (int n = 0; n < 5000; ++n) {
     std::string html;

@@ -498,6 +498,156 @@ TEST(RenderMarks, ListEndingInsideNestedWalks) {
   for (const render_case& c : cases) check(c);
 }
 
+/// What the walk writes where text in a verbatim environment wrote
+/// "\end{verbatim}": that ends the environment, so the text is shown on a
+/// line of its own and the environment opened again.
+const std::string shown_end =
+    "\\end{verbatim}\\noindent\\verb|\\end{verbatim}|\\begin{verbatim}";
+
+// LaTeX ends a verbatim environment at the first "\end{verbatim}" it reads,
+// whoever wrote it: the listing's text, a tag's fragment or escaped text
+// written while the environment is open. Only a listing's end closes it.
+TEST(RenderMarks, NothingWrittenIntoAListingEndsItsEnvironment) {
+  const mark_up listing = start(M_LISTING_TEXT);
+  const mark_up listing_end = end(M_LISTING_TEXT);
+  // Ends the raw text of a listing but not the listing.
+  const mark_up raw_end = end(M_PLAIN_TEXT);
+  const render_case cases[] = {
+      {"whole in one run",
+       {listing, text("\\end{verbatim}\\input{x}\\begin{verbatim}"),
+        listing_end},
+       "\\begin{verbatim}" + shown_end +
+           "\\input{x}\\begin{verbatim}\\end{verbatim}"},
+      {"twice, and after a false start",
+       {listing, text("a\\end{verbatim}b\\end\\end{verbatim}c"), listing_end},
+       "\\begin{verbatim}a" + shown_end + "b\\end" + shown_end +
+           "c\\end{verbatim}"},
+      {"over runs",
+       {listing, text("\\end{verb"), text("atim}"), listing_end},
+       "\\begin{verbatim}" + shown_end + "\\end{verbatim}"},
+      {"over a tag that writes nothing",
+       {listing, text("\\end{"), raw_end, start(M_ANCHOR), text("verbatim}")},
+       "\\begin{verbatim}" + shown_end,
+       walked_to_the_end,
+       S_VERBATIM},
+      {"completed by a type style's end",
+       {listing, text("\\end{verbatim"), raw_end, end(M_BOLD), text("a_b")},
+       "\\begin{verbatim}" + shown_end + "a_b",
+       walked_to_the_end,
+       S_VERBATIM},
+      {"completed by a heading's end, escaped text after it",
+       {listing, text("\\end{verbatim"), raw_end, end(M_HEADER_2), text("a_b")},
+       "\\begin{verbatim}" + shown_end + "a\\_b",
+       walked_to_the_end,
+       S_NORMAL},
+      {"through escaped text after the title's end",
+       {listing, text("\\end{"), raw_end, end(M_TITLE), text("verbatim"),
+        end(M_BOLD)},
+       "\\begin{verbatim}" + shown_end,
+       walked_to_the_end,
+       S_NORMAL},
+      {"through escaped text after a list's end",
+       {start(M_UNUM_LIST), listing, raw_end, end(M_UNUM_LIST), text("x"),
+        start(M_LISTING_TEXT), text("\\end{verbatim}")},
+       "\\begin{itemize}\\begin{verbatim}\\end{itemize}x\\begin{verbatim}" +
+           shown_end,
+       walked_to_the_end,
+       S_VERBATIM},
+      {"all but its end at the end of the walk",
+       {listing, text("x\\end{verbatim")},
+       "\\begin{verbatim}x\\end{verbatim",
+       walked_to_the_end,
+       S_VERBATIM},
+      {"all but its end before the listing's end",
+       {listing, text("\\end{verbatim"), listing_end, text("}")},
+       "\\begin{verbatim}\\end{verbatim\\end{verbatim}\\}"},
+      {"broken by a paragraph tag's fragment",
+       {listing, text("\\end{verbatim"), raw_end, start(M_PARAGRAPH),
+        end(M_BOLD)},
+       "\\begin{verbatim}\\end{verbatim\\par }",
+       walked_to_the_end,
+       S_VERBATIM},
+      {"near misses",
+       {listing, text("\\end {verbatim}\\end{verbatim*}\\end{verb"), text("\n"),
+        text("atim}"), listing_end},
+       "\\begin{verbatim}\\end {verbatim}\\end{verbatim*}\\end{verb\natim}"
+       "\\end{verbatim}"},
+      {"in a listing inside a list",
+       {start(M_UNUM_LIST), start(M_LIST_ITEM), listing,
+        text("\\end{verbatim}"), listing_end, end(M_UNUM_LIST)},
+       "\\begin{itemize}\\item \\begin{verbatim}" + shown_end +
+           "\\end{verbatim}\\end{itemize}"},
+      {"walk starting in the verbatim state",
+       {text("\\end{verbatim}x")},
+       shown_end + "x",
+       walked_to_the_end,
+       S_VERBATIM,
+       S_VERBATIM},
+  };
+  for (const render_case& c : cases) check(c);
+}
+
+// A listing's end closes the open verbatim environment even from inside a
+// list or another listing; the outer listing's text after it stands outside
+// any environment and is escaped.
+TEST(RenderMarks, ListingTextAfterItsEnvironmentClosedIsEscaped) {
+  const render_case cases[] = {
+      {"a list inside the listing closed by a listing end",
+       {start(M_LISTING_TEXT), end(M_PLAIN_TEXT), start(M_UNUM_LIST),
+        end(M_LISTING_TEXT), text("\\input{x}")},
+       "\\begin{verbatim}\\begin{itemize}\\end{verbatim}$\\backslash$input\\{"
+       "x\\}",
+       walked_to_the_end,
+       S_VERBATIM},
+      {"a listing inside the listing",
+       {start(M_LISTING_TEXT), end(M_PLAIN_TEXT), start(M_LISTING_TEXT),
+        text("a_b"), end(M_LISTING_TEXT), text("\\end{verbatim}")},
+       "\\begin{verbatim}\\begin{verbatim}a_b\\end{verbatim}"
+       "$\\backslash$end\\{verbatim\\}",
+       walked_to_the_end,
+       S_VERBATIM},
+      {"a list opened and closed inside the listing keeps it open",
+       {start(M_LISTING_TEXT), end(M_PLAIN_TEXT), start(M_NUM_LIST),
+        end(M_NUM_LIST), text("a_b\\end{verbatim}")},
+       "\\begin{verbatim}\\begin{enumerate}\\end{enumerate}a_b" + shown_end,
+       walked_to_the_end,
+       S_VERBATIM},
+  };
+  for (const render_case& c : cases) check(c);
+}
+
+// Where a new walk could take over: never inside a verbatim environment, even
+// once the walk's state is back to normal.
+TEST(MarkRenderer, IsAsNewOnlyOutsideAVerbatimEnvironment) {
+  struct as_new_case {
+    const char* name;
+    mark_list marks;
+    bool as_new;
+  };
+  const as_new_case cases[] = {
+      {"nothing written", {}, true},
+      {"a closed listing",
+       {start(M_LISTING_TEXT), text("x"), end(M_LISTING_TEXT)},
+       true},
+      {"a list closed inside a listing",
+       {start(M_LISTING_TEXT), end(M_PLAIN_TEXT), end(M_NUM_LIST)},
+       false},
+      {"a heading closed inside a listing",
+       {start(M_LISTING_TEXT), end(M_PLAIN_TEXT), end(M_NUM_LIST),
+        start(M_HEADER_1), text("x"), end(M_HEADER_1)},
+       false},
+  };
+  document_options options;
+  for (const as_new_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    byte_sink dest;
+    mark_renderer walk(dest, S_NORMAL, options);
+    for (const mark_up& mark : c.marks) ASSERT_TRUE(walk.render(mark.view()));
+    EXPECT_EQ(walk.state(), S_NORMAL);
+    EXPECT_EQ(walk.is_as_new(), c.as_new);
+  }
+}
+
 TEST(RenderMarks, StrayEndAtTopLevelEndsTheWalk) {
   const render_case cases[] = {
       {"unordered-list end",
