@@ -129,7 +129,7 @@ TEST(WriteBody, RandomDocumentsSplitAtEveryTag) {
   // Everything the walk keeps across records, opened and left open in any
   // order: lists, terms, headings, the title, preformatted, example,
   // listing and plain text, line ends inside arguments, stray ends, tags
-  // never closed, references and blank runs, and "\\end{verbatim}" in
+  // never closed, references and blank runs, and "\end{verbatim}" in
   // pieces.
   const std::vector<std::string> pieces = {
       "<ul>",      "</ul>",      "<ol>",        "<li>",    "</menu>",

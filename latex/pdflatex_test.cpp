@@ -164,6 +164,8 @@ class Pdflatex : public ::testing::Test {
     }
   }
 
+  const std::string& pdflatex() const { return pdflatex_; }
+
  private:
   std::string pdflatex_;
 };
@@ -392,6 +394,90 @@ TEST_F(Pdflatex, CompilesEveryByteAsText) {
        in_every_context(bytes, bytes_but_form_feed), numbered},
       {"blank lines in the title and the author", "Text.\n", blank_lines},
   });
+}
+
+/// `text` without its white space, where pdftotext may break lines and
+/// the reopened verbatim environments do.
+std::string without_white_space(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    if (c != ' ' && c != '\n' && c != '\r' && c != '\t' && c != '\f') out += c;
+  }
+  return out;
+}
+
+/// The host name, which a page must not get pdflatex to read; empty when
+/// there is no /etc/hostname.
+std::string host_name() {
+  std::string name = read_file("/etc/hostname");
+  while (!name.empty() && (name.back() == '\n' || name.back() == ' ')) {
+    name.pop_back();
+  }
+  return name;
+}
+
+// Listings whose text ends the verbatim environment, whole, through a
+// reference, completed by a tag inside the listing, or through a listing end
+// closing it from inside a list: pdflatex shows that text and runs none of
+// it, neither reading /etc/hostname nor writing a file.
+TEST_F(Pdflatex, ListingTextThatEndsTheEnvironmentIsShownNotRun) {
+  struct hostile_listing {
+    std::string html;
+    std::string shown;  ///< text the page must show, in monospace
+  };
+  const std::vector<hostile_listing> listings = {
+      {"<listing>\\end{verbatim}\\input{/etc/hostname}\\begin{verbatim}"
+       "</listing>\n",
+       "\\end{verbatim}\\input{/etc/hostname}\\begin{verbatim}"},
+      {"<listing>\\end&#123;verbatim}\\newwrite\\f\\immediate"
+       "\\openout\\f=victim.txt</listing>\n",
+       "\\end{verbatim}\\newwrite\\f\\immediate\\openout\\f=victim.txt"},
+      {"<listing>\\end{verbatim</xmp></b>\\input{/etc/hostname}</listing>\n",
+       "\\end{verbatim}\\input{/etc/hostname}"},
+      {"<ul><li><listing>\nx\\end{verbatim}\\input{/etc/hostname}\n"
+       "</listing></ul>\n",
+       "x\\end{verbatim}\\input{/etc/hostname}"},
+      {"<listing>a</xmp><ul></listing>\\input{/etc/hostname}\n", ""},
+  };
+  std::string html;
+  for (const hostile_listing& listing : listings) html += listing.html;
+  conversion converted = convert({"hostile listings", html});
+
+  testing::temp_dir dir;
+  dir.write("doc.tex", converted.latex);
+  testing::program_call call;
+  call.program = pdflatex();
+  call.args = {"-interaction=nonstopmode", "-halt-on-error", "doc.tex"};
+  call.directory = dir.path();
+  testing::program_run run = testing::run_program(call);
+  const std::string log = dir.read("doc.log");
+  EXPECT_EQ(run.status, 0) << failure_report(run, 1, converted.latex, log);
+  EXPECT_EQ(log.find("(/etc/hostname"), std::string::npos) << log;
+  EXPECT_FALSE(fs::exists(dir.path() / "victim.txt"));
+  if (run.status != 0) return;
+
+  const std::string pdftotext = find_on_path("pdftotext");
+  if (pdftotext.empty()) {
+    GTEST_SKIP() << "the page's text is not checked: pdftotext is not on "
+                    "PATH (install poppler-utils)";
+  }
+  testing::program_call to_text;
+  to_text.program = pdftotext;
+  to_text.args = {"doc.pdf", "-"};
+  to_text.directory = dir.path();
+  testing::program_run text = testing::run_program(to_text);
+  ASSERT_EQ(text.status, 0) << text.err;
+  const std::string shown = without_white_space(text.out);
+  for (const hostile_listing& listing : listings) {
+    if (listing.shown.empty()) continue;
+    EXPECT_NE(shown.find(without_white_space(listing.shown)), std::string::npos)
+        << listing.html << "\nthe page's text:\n"
+        << text.out;
+  }
+  if (std::string name = host_name(); !name.empty()) {
+    EXPECT_EQ(shown.find(without_white_space(name)), std::string::npos)
+        << text.out;
+  }
 }
 
 /// A frame option of the command line and how it sets the options.
