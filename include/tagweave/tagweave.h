@@ -56,8 +56,11 @@ struct document_options {
   /// html5 mode: an encoding label ("utf-8", "latin1", ...) that overrides
   /// the encoding the document declares.
   std::optional<std::string> encoding;
-  /// html5 mode: the folder that image sources are relative to. Absent, no
-  /// file is read and every image is written as its alt text.
+  /// html5 mode: the page's folder, where pdflatex is to run. An image is
+  /// included only when its source names a file inside this folder's tree
+  /// (symbolic links resolved), and is written as that file's path relative
+  /// to the folder. Absent, no file is read and every image is written as
+  /// its alt text.
   std::optional<std::string> image_folder;
 };
 
