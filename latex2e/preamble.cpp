@@ -9,9 +9,11 @@ namespace {
 // arabic at every level, so that no start value or length can overflow a
 // letter or roman counter. twpre is preformatted text: monospace, every
 // space kept, lines broken only where the writer allows it. \twimage
-// includes a picture at its natural size, shrunk to fit the line and the
-// page. \twmissing shows a character no font has, by its code point.
-// Lists are set tight, as browsers show them: no paragraph skip between
+// includes a picture at its natural size, shrunk to fit the line and a
+// share of the page's height (0.8 unless given: a table cell gives less, so
+// that its row fits on a page). \twmissing shows a character no font has, by
+// its code point, with a chance to break the line after it: a run of them is no
+// word. Lists are set tight, as browsers show them: no paragraph skip between
 // items (inside a list \parskip is \parsep). h4 to h6 are \paragraph and
 // \subparagraph, which stand on a line of their own as on the page rather
 // than run into the text. \twlink links to a relative URL with a URI
@@ -42,15 +44,16 @@ constexpr std::string_view fixed_preamble =
     "\\setlength{\\parskip}{0pt}\\frenchspacing\\hyphenpenalty=10000"
     "\\exhyphenpenalty=10000\\relax}{\\par}\n"
     "\\newsavebox{\\twimagebox}\n"
-    "\\newcommand{\\twimage}[1]{\\sbox{\\twimagebox}{\\includegraphics{#1}}%\n"
+    "\\newcommand{\\twimage}[2][0.8]{\\sbox{\\twimagebox}{\\includegraphics{#2}"
+    "}%\n"
     "  \\ifdim\\wd\\twimagebox>\\linewidth\n"
     "    \\sbox{\\twimagebox}{\\resizebox{\\linewidth}{!}"
     "{\\usebox{\\twimagebox}}}\\fi\n"
-    "  \\ifdim\\ht\\twimagebox>0.8\\textheight\n"
-    "    \\sbox{\\twimagebox}{\\resizebox{!}{0.8\\textheight}"
+    "  \\ifdim\\ht\\twimagebox>#1\\textheight\n"
+    "    \\sbox{\\twimagebox}{\\resizebox{!}{#1\\textheight}"
     "{\\usebox{\\twimagebox}}}\\fi\n"
     "  \\usebox{\\twimagebox}}\n"
-    "\\newcommand{\\twmissing}[1]{\\fbox{\\scriptsize U+#1}}\n"
+    "\\newcommand{\\twmissing}[1]{\\fbox{\\scriptsize U+#1}\\allowbreak}\n"
     "\\makeatletter\n"
     "\\def\\twlink{\\hyper@normalise\\tw@link}\n"
     "\\def\\tw@link#1#2{\\hyper@linkurl{#2}{#1}}\n"

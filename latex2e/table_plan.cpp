@@ -44,7 +44,33 @@ struct cell_text {
   std::uint32_t column, span;
   std::size_t row;
   std::size_t bytes = 0;
+  /// Lines the cell takes whatever its width: one per paragraph, item or
+  /// line break, one per line of preformatted text, and an image's height.
+  double forced_lines = 0;
 };
+
+/// An image in a cell is at most a quarter of the page's height (the
+/// writer's \twimage[0.25]): about this many lines of text.
+constexpr double lines_per_cell_image = 12;
+
+/// The lines an element inside a cell starts, whatever its text.
+double lines_started_by(role r) {
+  switch (r) {
+    case role::block:
+    case role::heading:
+    case role::quotation:
+    case role::list_item:
+    case role::definition_term:
+    case role::definition_description:
+    case role::preformatted:
+    case role::line_break:
+    case role::rule:
+    case role::table_row:
+    case role::table_caption: return 1;
+    case role::image: return lines_per_cell_image;
+    default: return 0;
+  }
+}
 
 /// Characters a line of the whole text width holds, about.
 constexpr double characters_per_line = 80;
@@ -58,8 +84,9 @@ double tallest_row(const std::vector<cell_text>& cells,
     for (std::uint32_t k = c.column; k < c.column + c.span; ++k) {
       width += widths[k];
     }
-    double cell_lines = static_cast<double>(c.bytes) /
-                        std::max(1.0, width * characters_per_line);
+    double cell_lines =
+        c.forced_lines + static_cast<double>(c.bytes) /
+                             std::max(1.0, width * characters_per_line);
     if (lines.size() <= c.row) lines.resize(c.row + 1, 0);
     lines[c.row] = std::max(lines[c.row], cell_lines);
   }
@@ -162,12 +189,13 @@ table_plan plan_table(const document& doc, node_id table) {
     node_id node;
     std::size_t nested_tables;
     std::size_t cell;
+    bool preformatted;  ///< inside pre: each line end is a line
   };
   constexpr std::size_t no_cell = static_cast<std::size_t>(-1);
   std::vector<step> pending;
   for (node_id c = doc[table].first_child; c != no_node;
        c = doc[c].next_sibling) {
-    pending.push_back({c, 0, no_cell});
+    pending.push_back({c, 0, no_cell, false});
   }
   std::reverse(pending.begin(), pending.end());
   bool in_thead = false;
@@ -179,6 +207,10 @@ table_plan plan_table(const document& doc, node_id table) {
       if (s.cell != no_cell) {
         doc.for_each_text_piece(s.node, [&](std::string_view piece) {
           cells[s.cell].bytes += piece.size();
+          if (s.preformatted) {
+            cells[s.cell].forced_lines += static_cast<double>(
+                std::count(piece.begin(), piece.end(), '\n'));
+          }
         });
       }
       continue;
@@ -188,6 +220,7 @@ table_plan plan_table(const document& doc, node_id table) {
     if (r == role::hidden) continue;
     std::size_t nested = s.nested_tables;
     std::size_t cell = s.cell;
+    if (cell != no_cell) cells[cell].forced_lines += lines_started_by(r);
     if (nested == 0 && !nested_as_built(doc, s.node, r, table)) {
       plan.rows.clear();
       return plan;
@@ -209,15 +242,22 @@ table_plan plan_table(const document& doc, node_id table) {
         if (n.name != html5::tag::th && !in_thead) {
           plan.rows.back().header = false;
         }
-        cells.push_back(cell_text{p.column, p.span, plan.rows.size() - 1, 0});
-        cell = cells.size() - 1;
+        if (p.continues_previous) {
+          // Written into the row's previous cell, on a line of its own.
+          cell = cells.size() - 1;
+          cells[cell].forced_lines += 1;
+        } else {
+          cells.push_back(cell_text{p.column, p.span, plan.rows.size() - 1, 0});
+          cell = cells.size() - 1;
+        }
       }
     } else if (r == role::table) {
       ++nested;
     }
     std::size_t mark = pending.size();
     for (node_id c = n.first_child; c != no_node; c = doc[c].next_sibling) {
-      pending.push_back({c, nested, cell});
+      pending.push_back(
+          {c, nested, cell, s.preformatted || r == role::preformatted});
     }
     std::reverse(pending.begin() + static_cast<std::ptrdiff_t>(mark),
                  pending.end());

@@ -46,7 +46,9 @@ struct table_plan {
 /// loses what runs off it. A table with a row estimated taller than this
 /// many lines (a page holds about 45) is planned with no rows, and the
 /// writer writes its cells one after another: such tables lay out a page
-/// rather than tabulate data.
+/// rather than tabulate data. A cell's lines are its text's length over
+/// its column's width, plus a line for each paragraph, item, line break
+/// and preformatted line, and an image's height.
 inline constexpr double max_row_lines = 35;
 
 /// Plans `table`. Costs the size of its subtree.

@@ -48,13 +48,21 @@ constexpr std::size_t pre_break_interval = 8;
 /// Tab stops in preformatted text.
 constexpr std::size_t tab_width = 8;
 /// Escaped a piece at a time, so that a word far longer than a line gets
-/// its line ends too; a byte becomes at most 17 bytes of LaTeX.
+/// its line ends too; a byte becomes at most 17 bytes of LaTeX. A word
+/// (text with no space, across elements) may also break between two such
+/// pieces: TeX cannot break a word longer than a line, which then runs off
+/// the page, and no word of a language is this long.
 constexpr std::size_t word_piece = 64;
 /// TeX holds a whole paragraph in its main memory (5 million words in TeX
 /// Live) before breaking it into lines: a paragraph's LaTeX is ended after
 /// about this many bytes, between two words, and a heading's argument (one
 /// paragraph that cannot be ended early) drops its words past this size.
 constexpr std::size_t max_paragraph_bytes = 60000;
+/// TeX's time to break a paragraph grows with the square of its forced line
+/// breaks (10000 br: 0.8 s; 60000: 23 s): a paragraph is ended, where a
+/// line break falls, after this many lines, which TeX sets in a few
+/// milliseconds.
+constexpr std::size_t max_paragraph_lines = 500;
 /// A numbered heading's title also goes to the table of contents and the
 /// PDF's bookmarks, and hyperref's conversion of a title to a bookmark
 /// takes minutes on a long one: those get the heading's first words, up to
@@ -257,7 +265,10 @@ class body_writer {
       : doc_(doc),
         out_(out),
         options_(options),
-        targets_(find_link_targets(doc)) {}
+        targets_(find_link_targets(doc)),
+        // The body starts on a line of its own, after the preamble.
+        line_start_(out.written()),
+        paragraph_start_(out.written()) {}
 
   void write();
   std::size_t untypeset() const { return escape_.untypeset; }
@@ -281,10 +292,19 @@ class body_writer {
   /// no space or paragraph break is due before what comes next.
   void begin_block() {
     at_block_start_ = drop_space_ = true;
+    word_bytes_ = 0;
+    start_paragraph_count();
+  }
+  void start_paragraph_count() {
     paragraph_start_ = out_.written();
+    paragraph_lines_ = 0;
   }
   bool paragraph_too_long() const {
     return out_.written() - paragraph_start_ > max_paragraph_bytes;
+  }
+  /// At a line break: whether to end the paragraph there instead.
+  bool paragraph_full() const {
+    return paragraph_too_long() || paragraph_lines_ >= max_paragraph_lines;
   }
   void write_pending_targets();
   void write_paragraph_break();
@@ -293,6 +313,10 @@ class body_writer {
   // --- Content ---
   void write_text(node_id text);
   void write_flowing(std::string_view piece);
+  /// Between two pieces of a long word: a chance to break the line, or a
+  /// paragraph's end where the paragraph has grown too long.
+  void break_long_word();
+  void end_paragraph_here();
   void write_preformatted(std::string_view piece);
   void flush_pre_newlines();
 
@@ -362,6 +386,9 @@ class body_writer {
   std::vector<std::string> pending_targets_;
   std::size_t line_start_ = 0;       ///< out_.written() at the last line end
   std::size_t paragraph_start_ = 0;  ///< out_.written() when it began
+  std::size_t paragraph_lines_ = 0;  ///< line breaks written in it
+  /// Bytes of the current word since it began or could last break.
+  std::size_t word_bytes_ = 0;
 
   std::size_t restricted_ = 0;  ///< inside a heading's argument
   std::size_t inline_groups_ = 0;
@@ -672,6 +699,7 @@ void body_writer::write_flowing(std::string_view piece) {
   while (at < piece.size()) {
     if (is_html_space(piece[at])) {
       pending_space_ = true;
+      word_bytes_ = 0;
       ++at;
       continue;
     }
@@ -680,11 +708,7 @@ void body_writer::write_flowing(std::string_view piece) {
         while (at < piece.size() && !is_html_space(piece[at])) ++at;
         continue;
       }
-      close_wrappers();
-      write_latex("\n\n");
-      begin_block();
-      pending_space_ = false;
-      escape_.ligature_start = 0;
+      end_paragraph_here();
     }
     if (pending_space_ && wrappers_written_) {
       bool underline = false;
@@ -698,12 +722,35 @@ void body_writer::write_flowing(std::string_view piece) {
     }
     if (!wrappers_written_) open_wrappers();
     while (at < piece.size() && !is_html_space(piece[at])) {
-      std::size_t end = std::min(piece.size(), at + word_piece);
+      if (word_bytes_ >= word_piece) break_long_word();
+      std::size_t end = std::min(piece.size(), at + word_piece - word_bytes_);
       while (end < piece.size() && (piece[end] & 0xC0) == 0x80) ++end;
       end_long_line();
+      std::size_t from = at;
       at = write_escaped_word(out_, piece.substr(0, end), at, escape_);
+      word_bytes_ += at - from;
     }
   }
+}
+
+void body_writer::break_long_word() {
+  word_bytes_ = 0;
+  if (!paragraph_too_long() || restricted()) {
+    write_latex("\\allowbreak{}");
+    escape_.ligature_start = 0;
+    return;
+  }
+  end_paragraph_here();
+  prepare_content();
+  open_wrappers();
+}
+
+void body_writer::end_paragraph_here() {
+  close_wrappers();
+  write_latex("\n\n");
+  begin_block();
+  pending_space_ = false;
+  escape_.ligature_start = 0;
 }
 
 // --- Output lines ---
@@ -740,11 +787,12 @@ void body_writer::flush_pre_newlines() {
     // \leavevmode: a list or table inside the pre may have ended the
     // paragraph, and \newline has no line to end then.
     write_latex(pre_line_empty_ ? "\\mbox{}" : "\\leavevmode");
-    if (paragraph_too_long()) {
+    if (paragraph_full()) {
       out_.write("\\par\n");  // twpre has no paragraph skip: looks the same
-      paragraph_start_ = out_.written();
+      start_paragraph_count();
     } else {
       out_.write("\\newline\n");
+      ++paragraph_lines_;
     }
     line_start_ = out_.written();
     pre_line_empty_ = true;
@@ -830,15 +878,7 @@ void body_writer::write_alt_text(std::string_view alt) {
   if (collapsed.empty()) return;
   prepare_content();
   write_latex('[');
-  for (std::size_t at = 0; at < collapsed.size();) {
-    if (collapsed[at] == ' ') {
-      write_space();
-      ++at;
-      continue;
-    }
-    end_long_line();
-    at = write_escaped_character(out_, collapsed, at, escape_);
-  }
+  write_flowing(collapsed);
   write_latex(']');
 }
 
@@ -852,9 +892,20 @@ void body_writer::write_image(node_id img) {
     return;
   }
   prepare_content();
-  write_latex("\\twimage{");
+  // Lines may break on either side of a picture, as browsers break them; a
+  // row of pictures fills paragraphs that TeX's memory holds.
+  if (paragraph_too_long()) {
+    end_paragraph_here();
+    prepare_content();
+  } else if (word_bytes_ > 0) {
+    write_latex("\\allowbreak{}");
+  }
+  // In a table cell an image may take a quarter of the page's height, as
+  // table_plan counts it (lines_per_cell_image): its row must fit a page.
+  write_latex(cells_ > 0 ? "\\twimage[0.25]{" : "\\twimage{");
   out_.write(*path);
   out_.put('}');
+  word_bytes_ = 1;
   escape_.ligature_start = 0;
 }
 
@@ -888,7 +939,15 @@ void body_writer::write_line_break() {
   }
   pending_space_ = false;
   prepare_content();
-  write_latex("\\mbox{}\\newline\n");
+  word_bytes_ = 0;
+  if (paragraph_full()) {
+    // The next paragraph starts without its skip: it looks like a new line.
+    write_latex("\\mbox{}\\par\\vspace{-\\parskip}\n");
+    start_paragraph_count();
+  } else {
+    write_latex("\\mbox{}\\newline\n");
+    ++paragraph_lines_;
+  }
   drop_space_ = true;
   escape_.ligature_start = 0;
 }
