@@ -10,7 +10,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <unordered_map>
 
 namespace tagweave {
 namespace {
@@ -57,15 +56,12 @@ conversion_status convert_html5_document(std::string bytes, byte_sink& dest,
   writing.numbered_headings = options.numbered_headings;
   writing.tables_as_text = sets_two_columns(options);
   if (options.image_folder) {
-    // Each distinct source is read and checked once: a page may name one
-    // picture many times, and checking inflates all of its data.
-    auto checked = std::make_shared<
-        std::unordered_map<std::string, std::optional<std::string>>>();
-    writing.images = [folder = *options.image_folder,
-                      checked](std::string_view src) {
-      auto [entry, added] = checked->try_emplace(std::string(src));
-      if (added) entry->second = includable_image(folder, src);
-      return entry->second;
+    // One checker for the page: it reads and checks each file once, however
+    // often and however spelled the page names it, and bounds the work all
+    // of the page's pictures may cause.
+    auto checker = std::make_shared<image_checker>(*options.image_folder);
+    writing.images = [checker](std::string_view src) {
+      return checker->includable(src);
     };
   }
   latex2e::writer_report report = latex2e::write_body(doc, dest, writing);
