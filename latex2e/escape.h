@@ -22,6 +22,12 @@ namespace tagweave::latex2e {
 /// image's path, a table's column list.
 inline constexpr std::size_t max_output_line = 2000;
 
+/// TeX holds a whole paragraph in its main memory (5 million words in TeX
+/// Live) before breaking it into lines: a paragraph's LaTeX is ended after
+/// about this many bytes, between two words, and a heading's argument (one
+/// paragraph that cannot be ended early) drops its words past this size.
+inline constexpr std::size_t max_paragraph_bytes = 60000;
+
 /// What escaping carries from one piece of text to the next.
 struct escape_state {
   /// The last character written, when it could form a ligature with the

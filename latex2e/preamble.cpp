@@ -80,15 +80,22 @@ void write_line(byte_sink& out, std::string_view line) {
   out.put('\n');
 }
 
-/// \title{...} or \author{...}: the text escaped, with no blank line, so
-/// that an argument that is not \long takes it, and with line ends where
-/// the line grows long, as in the body: a space's between words, else a
-/// comment's.
-void write_title_command(byte_sink& out, std::string_view command,
-                         std::string_view text, escape_state& escape) {
-  std::size_t line_start = out.written();  // the command starts a line
-  out.write(command);
-  out.put('{');
+/// The most of a title or an author the title block holds (about ten lines
+/// of the title's large type): \maketitle sets the block in one box, and
+/// what does not fit on the first page is lost. A longer one is cut there
+/// in the block and written whole at the start of the body.
+constexpr std::size_t max_title_block_text = 600;
+
+/// A title's or an author's text escaped, white space as spaces, with line
+/// ends where the line grows long, as in the body: a space's between
+/// words, else a comment's. `line_start` is where the current line began.
+/// With `paragraph_bytes`, a blank line ends a paragraph after about that
+/// many bytes, between words (TeX holds a paragraph in its memory);
+/// without, none is written, as an argument that is not \long needs.
+void write_text_in_lines(byte_sink& out, std::string_view text,
+                         escape_state& escape, std::size_t line_start,
+                         std::size_t paragraph_bytes = 0) {
+  std::size_t paragraph_start = out.written();
   auto end_line_if_long = [&](std::string_view line_end) {
     if (out.written() - line_start <= max_output_line) return false;
     out.write(line_end);
@@ -98,9 +105,13 @@ void write_title_command(byte_sink& out, std::string_view command,
   for (std::size_t at = 0; at < text.size();) {
     char c = text[at];
     if (c == ' ' || c == '\n' || c == '\t' || c == '\r' || c == '\f') {
-      // At a line's start (a comment ended the line and a control
-      // character wrote nothing), TeX would drop the space: "{} " keeps it.
-      if (out.written() == line_start) {
+      if (paragraph_bytes > 0 &&
+          out.written() - paragraph_start > paragraph_bytes) {
+        out.write("\n\n");
+        line_start = paragraph_start = out.written();
+      } else if (out.written() == line_start) {
+        // A comment ended the line and a control character wrote nothing:
+        // TeX would drop a space at a line's start, "{} " keeps it.
         out.write("{} ");
       } else if (!end_line_if_long("\n")) {
         out.put(' ');
@@ -111,7 +122,41 @@ void write_title_command(byte_sink& out, std::string_view command,
     end_line_if_long("%\n");
     at = write_escaped_character(out, text, at, escape);
   }
-  write_line(out, "}");
+}
+
+/// \title{...} or \author{...} with the text between `open` and `close`.
+void write_title_command(byte_sink& out, std::string_view open,
+                         std::string_view text, std::string_view close,
+                         escape_state& escape) {
+  std::size_t line_start = out.written();  // the command starts a line
+  out.write(open);
+  write_text_in_lines(out, text, escape, line_start);
+  write_line(out, close);
+}
+
+/// `text` as the title block holds it: whole, or its first words and "...".
+std::string block_text(std::string_view text) {
+  if (text.size() <= max_title_block_text) return std::string(text);
+  std::size_t end = text.rfind(' ', max_title_block_text);
+  if (end == std::string_view::npos || end < max_title_block_text / 2) {
+    end = max_title_block_text;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
+      --end;
+    }
+  }
+  return std::string(text.substr(0, end)) + "...";
+}
+
+/// After \maketitle, a title or author the block had to cut, whole, as a
+/// paragraph of its own (`style` around it).
+void write_whole_text(byte_sink& out, std::string_view text,
+                      std::string_view style, escape_state& escape) {
+  if (text.size() <= max_title_block_text) return;
+  std::size_t line_start = out.written();
+  out.write(style);
+  // Paragraphs of a style group end inside it: the group closes after.
+  write_text_in_lines(out, text, escape, line_start, max_paragraph_bytes);
+  write_line(out, style.empty() ? "\\par" : "\\par}");
 }
 
 /// The raw LaTeX of -h or -f on lines of its own: the line end keeps a
@@ -137,8 +182,18 @@ void write_preamble(byte_sink& out, const document_options& options,
   std::string_view author = options.author ? *options.author : page.author;
   bool title_block = !title.empty() || !author.empty();
   if (title_block) {
-    write_title_command(out, "\\title", title, escape);
-    write_title_command(out, "\\author", author, escape);
+    write_title_command(out, "\\title{", block_text(title), "}", escape);
+    // \maketitle sets the author in a tabular column that never breaks a
+    // line: a paragraph as wide as the line keeps a long one on the page.
+    if (author.empty()) {
+      write_line(out, "\\author{}");
+    } else {
+      write_title_command(
+          out,
+          "\\author{\\parbox[t]{\\dimexpr\\linewidth-2\\tabcolsep"
+          "\\relax}{\\centering ",
+          block_text(author), "}}", escape);
+    }
     write_line(out, "\\date{}");
   }
   write_line(out, "\\begin{document}");
@@ -147,6 +202,10 @@ void write_preamble(byte_sink& out, const document_options& options,
     // \relax: with hyperref, \maketitle takes an optional argument, and a
     // body starting with "[" would be read as one.
     write_line(out, "\\maketitle\\relax");
+    // Their characters were counted in the block already.
+    escape_state counted;
+    write_whole_text(out, title, "{\\bfseries ", counted);
+    write_whole_text(out, author, "", counted);
     if (options.page_break) write_line(out, "\\newpage");
   }
   if (options.contents) {

@@ -53,11 +53,6 @@ constexpr std::size_t tab_width = 8;
 /// pieces: TeX cannot break a word longer than a line, which then runs off
 /// the page, and no word of a language is this long.
 constexpr std::size_t word_piece = 64;
-/// TeX holds a whole paragraph in its main memory (5 million words in TeX
-/// Live) before breaking it into lines: a paragraph's LaTeX is ended after
-/// about this many bytes, between two words, and a heading's argument (one
-/// paragraph that cannot be ended early) drops its words past this size.
-constexpr std::size_t max_paragraph_bytes = 60000;
 /// TeX's time to break a paragraph grows with the square of its forced line
 /// breaks (10000 br: 0.8 s; 60000: 23 s): a paragraph is ended, where a
 /// line break falls, after this many lines, which TeX sets in a few

@@ -476,6 +476,26 @@ TEST(Html5Writer, EveryKindOfOutputIsWrittenInLinesTexCanRead) {
   }
 }
 
+TEST(Html5Writer, ATitleBlockTooLongForAPageIsCutAndWrittenWhole) {
+  // \maketitle sets its block in one box: what does not fit on the first
+  // page is lost, so a long title or author is cut there and follows whole.
+  std::string author = numbered("a", " ", 3000);
+  std::string latex =
+      document_of("<meta name=author content='" + author + "'>");
+  std::size_t block = latex.find("\\author{");
+  std::size_t whole = latex.find("\\maketitle");
+  ASSERT_NE(block, std::string::npos);
+  ASSERT_NE(whole, std::string::npos);
+  EXPECT_NE(latex.find("...}}", block), std::string::npos)
+      << "cut in the block";
+  EXPECT_LT(latex.find("...}}", block), whole);
+  EXPECT_NE(latex.find("a2999", whole), std::string::npos) << "whole after it";
+  std::string short_one = document_of("<meta name=author content='Ann B'>");
+  EXPECT_EQ(short_one.find("Ann B", short_one.find("\\maketitle")),
+            std::string::npos)
+      << "a short author is in the block only";
+}
+
 TEST(Html5Writer, PageMetadata) {
   html5::document doc = html5::parse_document(
       "<title> A\n  title </title><meta name=AUTHOR content=' Ann  B '>");
