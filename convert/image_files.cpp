@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <climits>
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -1499,16 +1501,102 @@ std::optional<std::string> real_path(const std::string& path) {
   return std::string(resolved.get());
 }
 
-/// `real` relative to the folder whose real path is `real_folder`, or
-/// nothing when it lies outside it.
-std::optional<std::string> inside_folder(std::string_view real,
-                                         std::string_view real_folder) {
-  std::string prefix(real_folder);
-  if (prefix.back() != '/') prefix += '/';
-  if (!real.starts_with(prefix) || real.size() == prefix.size()) {
+/// Path components walked to find one source's file, those of the links'
+/// targets included: a picture's path has a few, and the bound keeps a
+/// lookup through links to long paths cheap.
+constexpr std::size_t max_path_steps = 256;
+
+/// Symbolic links followed for one source: as many as the system follows
+/// in one path before it says the links loop.
+constexpr std::size_t max_links_followed = 40;
+
+/// Pushes the components of `path` onto `pending` so that its first is
+/// taken next; empty components ("a//b") are none.
+void push_components(std::vector<std::string>& pending, std::string_view path) {
+  std::vector<std::string> components;
+  while (!path.empty()) {
+    std::size_t slash = path.find('/');
+    std::string_view component = path.substr(0, slash);
+    if (!component.empty()) components.emplace_back(component);
+    path.remove_prefix(slash == std::string_view::npos ? path.size()
+                                                       : slash + 1);
+  }
+  pending.insert(pending.end(), components.rbegin(), components.rend());
+}
+
+/// What a symbolic link says, or nothing.
+std::optional<std::string> link_target(const std::string& path) {
+  std::string target(PATH_MAX, '\0');
+  ssize_t length = ::readlink(path.c_str(), target.data(), target.size());
+  if (length <= 0 || static_cast<std::size_t>(length) == target.size()) {
     return std::nullopt;
   }
-  return std::string(real.substr(prefix.size()));
+  target.resize(static_cast<std::size_t>(length));
+  return target;
+}
+
+/// The part of the absolute path `target` below `folder` (empty for the
+/// folder itself), or nothing when it does not begin with the folder.
+std::optional<std::string_view> below_folder(std::string_view target,
+                                             std::string_view folder) {
+  if (folder == "/") return target;
+  if (!target.starts_with(folder)) return std::nullopt;
+  target.remove_prefix(folder.size());
+  if (!target.empty() && target.front() != '/') return std::nullopt;
+  return target;
+}
+
+/// The regular file `relative` names inside the folder whose real path is
+/// `real_folder`, as its path there with every symbolic link resolved.
+/// Links are read, never followed by the system, and ".." is the folder
+/// above what was walked: a link whose target leaves the folder's tree
+/// (an absolute path elsewhere, or ".." above the folder) ends the lookup
+/// before anything outside the tree is looked at.
+std::optional<std::string> file_inside(const std::string& real_folder,
+                                       std::string_view relative) {
+  std::vector<std::string> pending, walked;  // walked: real folders
+  push_components(pending, relative);
+  std::size_t steps = 0, links = 0;
+  auto joined = [&walked](std::string path) {
+    for (const std::string& name : walked) {
+      if (!path.empty() && path.back() != '/') path += '/';
+      path += name;
+    }
+    return path;
+  };
+  while (!pending.empty()) {
+    if (++steps > max_path_steps) return std::nullopt;
+    std::string name = std::move(pending.back());
+    pending.pop_back();
+    if (name == ".") continue;
+    if (name == "..") {
+      if (walked.empty()) return std::nullopt;  // above the folder
+      walked.pop_back();
+      continue;
+    }
+    walked.push_back(name);
+    std::string path = joined(real_folder);
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0) return std::nullopt;
+    if (S_ISDIR(info.st_mode)) continue;
+    walked.pop_back();
+    if (S_ISLNK(info.st_mode)) {
+      std::optional<std::string> target = link_target(path);
+      if (!target || ++links > max_links_followed) return std::nullopt;
+      std::optional<std::string_view> rest = std::string_view(*target);
+      if (target->front() == '/') {
+        rest = below_folder(*target, real_folder);
+        if (!rest) return std::nullopt;
+        walked.clear();
+      }
+      push_components(pending, *rest);
+      continue;
+    }
+    if (!S_ISREG(info.st_mode) || !pending.empty()) return std::nullopt;
+    walked.push_back(name);
+    return joined("");
+  }
+  return std::nullopt;  // a folder
 }
 
 /// The extensions graphicx reads with pdflatex: all lower or all upper
@@ -1593,12 +1681,11 @@ std::optional<std::string> image_checker::checked_path(std::string_view src) {
   std::optional<std::string> relative =
       path ? normalized_relative(*path) : std::nullopt;
   if (!relative || !real_folder_) return std::nullopt;
-  std::optional<std::string> real = real_path(folder_ + "/" + *relative);
-  std::optional<std::string> inside =
-      real ? inside_folder(*real, *real_folder_) : std::nullopt;
-  if (!inside || !plain_image_path(*inside) || !check_file(*real)) {
-    return std::nullopt;
-  }
+  std::optional<std::string> inside = file_inside(*real_folder_, *relative);
+  if (!inside || !plain_image_path(*inside)) return std::nullopt;
+  std::string file = *real_folder_;
+  if (file.back() != '/') file += '/';
+  if (!check_file(file + *inside)) return std::nullopt;
   return inside;
 }
 

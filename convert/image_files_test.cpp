@@ -563,6 +563,11 @@ class page_folder {
                        root() / "page" / "link-abs.png");
     fs::create_symlink("../outside", root() / "page" / "out-dir");
     fs::create_symlink("loop.png", root() / "page" / "loop.png");
+    fs::create_symlink(fs::canonical(root()) / "page" / "sub" / "y.png",
+                       root() / "page" / "abs-in.png");
+    fs::create_symlink("../x.png", root() / "page" / "sub" / "up.png");
+    fs::create_symlink("link-in.png", root() / "page" / "chain.png");
+    fs::create_symlink("../page/x.png", root() / "page" / "out-and-back.png");
     fs::create_symlink("page", root() / "page-link");
     ::mkfifo((root() / "page" / "fifo.png").c_str(), 0600);
   }
@@ -597,6 +602,9 @@ TEST(IncludableImage, OnlyFilesInsideThePagesFolderAreIncluded) {
       // A link inside the tree is written as the file it leads to.
       {"link-in.png", "sub/y.png"},
       {"in-dir/y.png", "sub/y.png"},
+      {"abs-in.png", "sub/y.png"},
+      {"sub/up.png", "x.png"},
+      {"chain.png", "sub/y.png"},
       // Out of the folder, by name or by link.
       {"../outside/secret.png", std::nullopt},
       {"sub/../../outside/secret.png", std::nullopt},
@@ -608,6 +616,9 @@ TEST(IncludableImage, OnlyFilesInsideThePagesFolderAreIncluded) {
       {"link-out.png", std::nullopt},
       {"link-abs.png", std::nullopt},
       {"out-dir/secret.png", std::nullopt},
+      // Links are read, not followed: one that leaves the tree is refused
+      // before anything outside is looked at, even if it would come back.
+      {"out-and-back.png", std::nullopt},
       // Not a regular file, or not there.
       {"loop.png", std::nullopt},
       {"fifo.png", std::nullopt},
