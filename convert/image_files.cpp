@@ -309,7 +309,6 @@ class png_reader {
     first_ = false;
     if (type != "IHDR" || !valid_png_header(body)) return false;
     color_ = static_cast<unsigned char>(body[9]);
-    depth_ = static_cast<unsigned char>(body[8]);
     width_ = big_endian(body, 0);
     height_ = big_endian(body, 4);
     rows_ = rows_of(body);
@@ -333,7 +332,7 @@ class png_reader {
   }
 
   bool first_ = true, palette_ = false, data_ = false, data_ended_ = false;
-  unsigned color_ = 0, depth_ = 0;
+  unsigned color_ = 0;
   double width_ = 0, height_ = 0;
   picture_resolution resolution_;
   png_rows rows_;
