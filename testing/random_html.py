@@ -218,7 +218,8 @@ REMOTE_IMAGES = ["http://example.com/x.png", "https://example.org/a/b.jpg?w=10&h
                  "file:///etc/passwd", "ftp://example.com/x.png",
                  "https://example.com/%7Euser/x%20y.png#frag"]
 ODD_LOCAL_IMAGES = ["hash%231.png", "a%20b.png", "per%25cent.png", "%C3%A9.png", "tiny.png?v=1", "tiny.png#frag", "./tiny.png", "img/../tiny.png",
-                    "tiny.png ", " tiny.png", "TINY.png", "dir.png", "img/", ".", ""]
+                    "tiny.png ", " tiny.png", "TINY.png", "dir.png", "img/", ".", "",
+                    "%2e%2e/tiny.png", "img/../../tiny.png", "/etc/passwd", "/proc/self/environ"]
 
 # --- Text -------------------------------------------------------------------
 
@@ -287,7 +288,8 @@ LINE_ENDS = ["\r", "\r\n", "\n", "\n\n", "\r\n\r\n", "\f", "\t", "\v", "\r\r", "
 URL_BASES = ["http://example.com/", "https://ex.org/a/b?c=d&amp;e=f#g", "mailto:a_b@example.com?subject=",
              "ftp://x/", "javascript:alert(1)", "", "#", "../", "/", "file:///tmp/",
              "data:text/plain,", "tel:+1", "//host/", "news:x", "urn:isbn:", "HTTP://EXAMPLE.COM/",
-             "https://example.com/%7Euser/", "http://[::1]:8080/"]
+             "https://example.com/%7Euser/", "http://[::1]:8080/", "run:/usr/bin/xterm ",
+             "r\nun:", "FILE:x.pdf", "other.pdf", "jav\tascript:x", "vbscript:", "guide/"]
 URL_PIECES = ["#", "%", "%20", "%%", "%zz", "%2", "~", "\\", "{", "}", " ", "\u00e9", "\u65e5\u672c",
               '"', "'", "^", "|", "&lt;", "<", ">", "&amp;", "&", "$", "_", "#1", "##",
               "\\end{document}", "\n", "\t", "`", "[", "]", "(", ")", ";", "=", "?", "@", "!",
