@@ -874,6 +874,7 @@ void body_writer::write_alt_text(std::string_view alt) {
   prepare_content();
   write_latex('[');
   write_flowing(collapsed);
+  close_wrappers();  // as after any text: a paragraph may follow
   write_latex(']');
 }
 

@@ -273,6 +273,10 @@ TEST(Html5Writer, Images) {
           {"any other is its alt text in brackets",
            "<img src=no.gif alt=' a  b '>", "[a b]"},
           {"no alt text, nothing", "<img src=no.gif>x", "x"},
+          {"alt text in a style that wraps each word is closed before a "
+           "paragraph",
+           "<u><img src=no.gif alt='a b'></u><p>x",
+           "[\\underline{a} \\underline{b}]\n\nx"},
           {"in a heading, the alt text", "<h1><img src=ok.png alt=t></h1>",
            "\\section*{[t]}\n"},
       },
