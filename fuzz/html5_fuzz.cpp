@@ -4,7 +4,8 @@
 // every text node is valid UTF-8, no element is nested deeper than the limit,
 // and parsing the same text twice gives the same tree. Then the whole --html5
 // conversion runs: its LaTeX must be valid UTF-8, with balanced braces and
-// every \begin matched by its \end.
+// every \begin matched by its \end, in lines TeX's input buffer holds, and
+// with links only to the schemes a reader expects.
 #include "html5/dom.h"
 #include "html5/encoding.h"
 #include "html5/parse.h"
@@ -13,6 +14,7 @@
 
 #include <tagweave/tagweave.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -109,6 +111,40 @@ void check_latex_structure(std::string_view latex) {
     fail("an environment is never ended", std::string(latex));
 }
 
+/// TeX reads a line into a buffer of 200000 bytes; the writer ends lines
+/// after about 2000, and a piece it cannot break (a URL of at most 4096
+/// bytes, a table's column list) may add this much.
+constexpr std::size_t longest_line_allowed = 2000 + 5000;
+
+void check_lines(std::string_view latex) {
+  std::size_t line_start = 0;
+  for (std::size_t i = 0; i <= latex.size(); ++i) {
+    if (i < latex.size() && latex[i] != '\n') continue;
+    if (i - line_start > longest_line_allowed) {
+      fail("a line is too long", std::string(latex.substr(line_start, 200)));
+    }
+    line_start = i + 1;
+  }
+}
+
+/// Every \href names http, https, ftp or mailto: a PDF viewer acts on
+/// others (run: launches a program, file: opens a local document).
+void check_links(std::string_view latex) {
+  static constexpr std::string_view allowed[] = {
+      "http:", "https:", "ftp:", "mailto:"};
+  for (std::size_t at = latex.find("\\href{"); at != std::string_view::npos;
+       at = latex.find("\\href{", at + 1)) {
+    std::string_view url = latex.substr(at + 6, 8);
+    bool ok = false;
+    for (std::string_view scheme : allowed) {
+      ok = ok || (url.size() >= scheme.size() &&
+                  std::equal(scheme.begin(), scheme.end(), url.begin(),
+                             [](char a, char b) { return a == (b | 0x20); }));
+    }
+    if (!ok) fail("a link to a scheme not allowed", std::string(url));
+  }
+}
+
 void check_conversion(std::string_view bytes) {
   tagweave::document_options options;
   options.mode = tagweave::reading_mode::html5;
@@ -116,6 +152,8 @@ void check_conversion(std::string_view bytes) {
   tagweave::convert(bytes, options, latex);
   if (!is_valid_utf8(latex)) fail("the LaTeX is not valid UTF-8", latex);
   check_latex_structure(latex);
+  check_lines(latex);
+  check_links(latex);
 }
 
 }  // namespace
