@@ -88,6 +88,13 @@ TEST(WriteBody, TwoHalvesWriteWhatOneWalkWrites) {
        "<P>atim}<B>}</B><LISTING>\\end{verbatim}</LISTING>"},
       {"\\end{verbatim} written on both sides", "<LISTING>\\end{verbatim}",
        "<P>\\end{verbatim}</LISTING>\\end{verbatim}"},
+      {"a heading's argument left open by a type style's end", "<H1><B></H1>",
+       "<P><LISTING>}x</LISTING></B><LISTING>}x</LISTING>"},
+      {"an underline open", "<U>a", "<P><LISTING>}x</LISTING></U>"},
+      {"an item's optional argument open", "<LI>[a",
+       "<P><LISTING>]x</LISTING>]<LISTING>]x</LISTING>"},
+      {"an item looking for its optional argument", "<LI>\n",
+       "<A>[<LISTING>]x</LISTING>"},
       {"a tag reaching over the middle", "<A HREF=\"", "<P>\">x</A>"},
       {"a comment reaching over the middle", "<!-- a ", "<P> -->b"},
       {"a stray list end in the first half", "</UL>a ", "<P>b"},
@@ -129,18 +136,21 @@ TEST(WriteBody, RandomDocumentsSplitAtEveryTag) {
   // Everything the walk keeps across records, opened and left open in any
   // order: lists, terms, headings, the title, preformatted, example,
   // listing and plain text, line ends inside arguments, stray ends, tags
-  // never closed, references and blank runs, and "\end{verbatim}" in
-  // pieces.
+  // never closed, references and blank runs, "\end{verbatim}" in pieces,
+  // and arguments: underlines, brackets after items.
   const std::vector<std::string> pieces = {
-      "<ul>",      "</ul>",      "<ol>",        "<li>",    "</menu>",
-      "<dl>",      "<dt>",       "<dd>",        "</dl>",   "<h1>",
-      "</h1>",     "<h4>",       "</h4>",       "<title>", "</title>",
-      "<p>",       "<pre>",      "</pre>",      "<xmp>",   "</xmp>",
-      "<listing>", "</listing>", "<plaintext>", "<b>",     "</b>",
-      "<a ",       ">",          "<",           "<!--",    "-->",
-      "&lt",       "&#32;",      "&amp;",       ";",       "\n",
-      "\n",        "\r",         " ",           " ",       "x",
-      "{",         "\\",         "\\end{verb",  "atim}"};
+      "<ul>",      "</ul>",      "<ol>",        "<li>",
+      "</menu>",   "<dl>",       "<dt>",        "<dd>",
+      "</dl>",     "<h1>",       "</h1>",       "<h4>",
+      "</h4>",     "<title>",    "</title>",    "<p>",
+      "<pre>",     "</pre>",     "<xmp>",       "</xmp>",
+      "<listing>", "</listing>", "<plaintext>", "<b>",
+      "</b>",      "<a ",        ">",           "<",
+      "<!--",      "-->",        "&lt",         "&#32;",
+      "&amp;",     ";",          "\n",          "\n",
+      "\r",        " ",          " ",           "x",
+      "{",         "\\",         "\\end{verb",  "atim}",
+      "<u>",       "</u>",       "[",           "]"};
   std::mt19937 rng(20261211);
   constexpr int documents = 2000;
   int failures = 0;

@@ -216,6 +216,54 @@ TEST(ConvertDocument, ListingTextNeverEndsItsEnvironment) {
   }
 }
 
+// Inside a command's argument no verbatim environment works, and a
+// listing's text would be read as LaTeX: there the listing writes no
+// environment and its text is escaped. Listings after an argument keep
+// theirs.
+TEST(ConvertDocument, ListingInsideAnArgumentIsEscapedText) {
+  const document_case cases[] = {
+      {"<h1><listing>}\\input{/etc/hostname}</listing></h1>",
+       "\\section*{\\}$\\backslash$input\\{/etc/hostname\\}}"},
+      {"<h1><listing>}\\input{/etc/hostname}</listing></h1>",
+       "\\section{\\}$\\backslash$input\\{/etc/hostname\\}}", false, true},
+      {"<ul><li>[<listing>]\\input{/etc/hostname}</listing></ul>",
+       "\\begin{itemize}\\item []$\\backslash$input\\{/etc/hostname\\}"
+       "\\end{itemize}"},
+      {"<u><listing>}\\input{/etc/hostname}</listing></u>",
+       "\\underline{\\}$\\backslash$input\\{/etc/hostname\\}}"},
+      {"<dl><dt><listing>]\\input{/etc/hostname}</listing><dd>x</dl>",
+       "\\begin{description}\\item[]$\\backslash$input\\{/etc/hostname\\}]x"
+       "\\end{description}"},
+      // Arguments a mismatched end tag left open.
+      {"<h1><b></h1><listing>}\\input{/etc/hostname}</listing>",
+       "\\section*{{\\bf }\\}$\\backslash$input\\{/etc/hostname\\}"},
+      {"<dl><dt><b><dd><listing>}]\\input{/etc/hostname}</listing></dl>",
+       "\\begin{description}\\item[{\\bf ]\\}]$\\backslash$input\\{/etc/"
+       "hostname\\}\\end{description}"},
+      // Its lines, with no blank one, and "\end{verbatim}" as text.
+      {"<h2><listing>\na\n\n\nb\\end{verbatim}\n</listing></h2>",
+       "\\subsection*{a\nb$\\backslash$end\\{verbatim\\}\n}"},
+      // After an argument, the environment as before.
+      {"<h1>a</h1><listing>}x</listing>",
+       "\\section*{a}\\begin{verbatim}}x\\end{verbatim}"},
+      {"<u><b>a</b></u><listing>}x</listing>",
+       "\\underline{{\\bf a}}\\begin{verbatim}}x\\end{verbatim}"},
+      {"<dl><dt>a]<listing>]x</listing></dl>",
+       "\\begin{description}\\item[a]\\begin{verbatim}]x\\end{verbatim}"
+       "\\end{description}"},
+      {"<ul><li>[a]<listing>]x</listing><li>\n\n[<listing>]x</listing></ul>",
+       "\\begin{itemize}\\item [a]\\begin{verbatim}]x\\end{verbatim}"
+       "\\item \n\n[\\begin{verbatim}]x\\end{verbatim}\\end{itemize}"},
+  };
+  for (const document_case& c : cases) {
+    SCOPED_TRACE(c.html);
+    converted result = convert(c.html, c.numbered);
+    EXPECT_EQ(result.out, default_document(c.body));
+    EXPECT_EQ(result.outcome.stray_list_end, c.abnormal_exit);
+    EXPECT_FALSE(result.outcome.unterminated_tag);
+  }
+}
+
 TEST(ConvertDocument, AbnormalExitStillWritesTheClosing) {
   document_options options;
   options.footer = "% footer\n";

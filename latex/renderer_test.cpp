@@ -617,8 +617,9 @@ TEST(RenderMarks, ListingTextAfterItsEnvironmentClosedIsEscaped) {
 }
 
 // Where a new walk could take over: never inside a verbatim environment, even
-// once the walk's state is back to normal.
-TEST(MarkRenderer, IsAsNewOnlyOutsideAVerbatimEnvironment) {
+// once the walk's state is back to normal, nor where TeX reads a command's
+// argument or an item may yet take one.
+TEST(MarkRenderer, IsAsNewOnlyOutsideVerbatimEnvironmentsAndArguments) {
   struct as_new_case {
     const char* name;
     mark_list marks;
@@ -636,6 +637,25 @@ TEST(MarkRenderer, IsAsNewOnlyOutsideAVerbatimEnvironment) {
        {start(M_LISTING_TEXT), end(M_PLAIN_TEXT), end(M_NUM_LIST),
         start(M_HEADER_1), text("x"), end(M_HEADER_1)},
        false},
+      {"an underline closed", {start(M_UNDERLINE), end(M_UNDERLINE)}, true},
+      {"an underline open", {start(M_UNDERLINE), text("x")}, false},
+      {"a heading's brace closed by a type style's end",
+       {start(M_HEADER_1), start(M_BOLD), end(M_HEADER_1)},
+       false},
+      {"a heading closed after a type style's end",
+       {start(M_HEADER_1), start(M_BOLD), end(M_HEADER_1), end(M_BOLD)},
+       true},
+      {"an item with nothing after it", {start(M_LIST_ITEM)}, false},
+      {"an item with text after it", {start(M_LIST_ITEM), text(" x")}, true},
+      {"an item's optional argument open",
+       {start(M_LIST_ITEM), text("[x")},
+       false},
+      {"an item's optional argument closed",
+       {start(M_LIST_ITEM), text("[x]")},
+       true},
+      {"a term closed by its text, the ending tag still to come",
+       {start(M_DESC_TITLE), text("x]"), end(M_BOLD)},
+       false},
   };
   document_options options;
   for (const as_new_case& c : cases) {
@@ -645,6 +665,205 @@ TEST(MarkRenderer, IsAsNewOnlyOutsideAVerbatimEnvironment) {
     for (const mark_up& mark : c.marks) ASSERT_TRUE(walk.render(mark.view()));
     EXPECT_EQ(walk.state(), S_NORMAL);
     EXPECT_EQ(walk.is_as_new(), c.as_new);
+  }
+}
+
+// LaTeX's verbatim environment does not work inside a command's argument,
+// where the listing's text would be read as LaTeX: there a listing writes no
+// environment, and its text is escaped as the argument's, without blank
+// lines. Arguments are followed as TeX reads them: braces written by any tag
+// count, and an item's "[" is its optional argument up to a "]" outside
+// groups.
+TEST(RenderMarks, ListingInsideAnArgumentIsEscaped) {
+  const mark_up listing = start(M_LISTING_TEXT);
+  const mark_up listing_end = end(M_LISTING_TEXT);
+  // Ends the raw text of a listing but not the listing.
+  const mark_up raw_end = end(M_PLAIN_TEXT);
+  const std::string hostile = "}]\\input{x}\\end{verbatim}";
+  const std::string escaped =
+      "\\}]$\\backslash$input\\{x\\}$\\backslash$end"
+      "\\{verbatim\\}";
+  const render_case cases[] = {
+      {"in a heading",
+       {start(M_HEADER_1), listing, text(hostile), listing_end,
+        end(M_HEADER_1)},
+       "\\section*{" + escaped + "}"},
+      {"in a numbered heading",
+       {start(M_HEADER_4), listing, text(hostile), listing_end,
+        end(M_HEADER_4)},
+       "\\paragraph{" + escaped + "}",
+       walked_to_the_end,
+       S_NORMAL,
+       S_NORMAL,
+       true},
+      {"in an underline",
+       {start(M_UNDERLINE), listing, text(hostile), listing_end,
+        end(M_UNDERLINE)},
+       "\\underline{" + escaped + "}"},
+      {"in a description term",
+       {start(M_DESC_LIST), start(M_DESC_TITLE), listing, text(hostile),
+        listing_end, start(M_DESC_TEXT), text("d"), end(M_DESC_LIST)},
+       "\\begin{description}\\item[" + escaped + "]d\\end{description}"},
+      {"in an item's optional argument",
+       {start(M_UNUM_LIST), start(M_LIST_ITEM), text("["), listing,
+        text(hostile), listing_end, end(M_UNUM_LIST)},
+       "\\begin{itemize}\\item [" + escaped + "\\end{itemize}"},
+      {"in an item's optional argument after spaces and a line end",
+       {start(M_LIST_ITEM), text(" \t\r\n"), start(M_ANCHOR), text(" [a"),
+        listing, text("b")},
+       "\\item  \t\r\n [ab",
+       walked_to_the_end,
+       S_ARGUMENT_LISTING},
+      {"in an item's optional argument the item's end wrote",
+       {end(M_LIST_ITEM), text("["), listing, text("}")},
+       "\\item [\\}",
+       walked_to_the_end,
+       S_ARGUMENT_LISTING},
+      {"in a group inside a heading",
+       {start(M_HEADER_2), start(M_BOLD), listing, text("}"), listing_end,
+        end(M_BOLD), end(M_HEADER_2)},
+       "\\subsection*{{\\bf \\}}}"},
+      {"in a heading whose brace a type style's end closed",
+       {start(M_HEADER_1), start(M_ITALIC), end(M_HEADER_1), listing,
+        text("}x"), listing_end},
+       "\\section*{{\\it }\\}x"},
+      {"in a term whose bracket stands in a group",
+       {start(M_DESC_TITLE), start(M_BOLD), start(M_DESC_TEXT), listing,
+        text("}]x"), listing_end},
+       "\\item[{\\bf ]\\}]x"},
+      {"in an item's argument after a '}', which ends it only with an error",
+       {start(M_LIST_ITEM), text("["), end(M_BOLD), listing, text("}")},
+       "\\item [}\\}",
+       walked_to_the_end,
+       S_ARGUMENT_LISTING},
+      {"in a heading after a paragraph break, which ends it only with an error",
+       {start(M_HEADER_1), start(M_PARAGRAPH), listing, text("}"), listing_end},
+       "\\section*{\\par \\}",
+       walked_to_the_end,
+       S_HEADER},
+      {"blank lines closed up",
+       {start(M_HEADER_3), text("a\n"), listing, text("\n\nb\r\n\r\n"),
+        listing_end, end(M_HEADER_3)},
+       "\\subsubsection*{a\nb\r\n}"},
+      {"a listing inside it",
+       {start(M_UNDERLINE), listing, text("a"), raw_end, listing, text("b"),
+        listing_end, text("c"), listing_end, end(M_UNDERLINE)},
+       "\\underline{abc}"},
+      {"tags inside it write their fragments",
+       {start(M_HEADER_1), listing, raw_end, start(M_BOLD), text("a_b"),
+        end(M_BOLD), listing_end, end(M_HEADER_1)},
+       "\\section*{{\\bf a\\_b}}"},
+      {"closed by another nesting end, which writes its own",
+       {start(M_HEADER_1), listing, raw_end, end(M_UNUM_LIST), text("x"),
+        end(M_HEADER_1)},
+       "\\section*{\\end{itemize}x}"},
+      {"left open",
+       {start(M_UNDERLINE), listing, text("a\\b")},
+       "\\underline{a$\\backslash$b",
+       walked_to_the_end,
+       S_ARGUMENT_LISTING},
+  };
+  for (const render_case& c : cases) check(c);
+}
+
+// Where TeX reads no argument the listing keeps its verbatim environment,
+// byte for byte as before.
+TEST(RenderMarks, ListingAfterAnArgumentKeepsItsEnvironment) {
+  const mark_up listing = start(M_LISTING_TEXT);
+  const mark_up listing_end = end(M_LISTING_TEXT);
+  const std::string verbatim = "\\begin{verbatim}}]_\\end{verbatim}";
+  const render_case cases[] = {
+      {"after a heading",
+       {start(M_HEADER_1), text("a"), end(M_HEADER_1), listing, text("}]_"),
+        listing_end},
+       "\\section*{a}" + verbatim},
+      {"after an underline with a group inside",
+       {start(M_UNDERLINE), start(M_BOLD), end(M_BOLD), end(M_UNDERLINE),
+        listing, text("}]_"), listing_end},
+       "\\underline{{\\bf }}" + verbatim},
+      {"after a term",
+       {start(M_DESC_TITLE), text("t"), start(M_DESC_TEXT), listing,
+        text("}]_"), listing_end},
+       "\\item[t]" + verbatim},
+      {"after a term its text ended",
+       {start(M_DESC_TITLE), text("t]"), listing, text("}]_"), listing_end},
+       "\\item[t]" + verbatim},
+      {"after an item's optional argument",
+       {start(M_LIST_ITEM), text(" [a] "), listing, text("}]_"), listing_end},
+       "\\item  [a] " + verbatim},
+      {"right after an item",
+       {start(M_LIST_ITEM), listing, text("}]_"), listing_end},
+       "\\item " + verbatim},
+      {"after a '[' not first in an item",
+       {start(M_LIST_ITEM), text("a["), listing, text("}]_"), listing_end},
+       "\\item a[" + verbatim},
+      {"after a '[' behind a tag's fragment",
+       {start(M_LIST_ITEM), start(M_BOLD), end(M_BOLD), text("["), listing,
+        text("}]_"), listing_end},
+       "\\item {\\bf }[" + verbatim},
+      {"after a '[' behind a blank line",
+       {start(M_LIST_ITEM), text("\n \t\n["), listing, text("}]_"),
+        listing_end},
+       "\\item \n \t\n[" + verbatim},
+      {"after a '[' behind a blank line of two carriage returns",
+       {start(M_LIST_ITEM), text("\r"), text("\r["), listing, text("}]_"),
+        listing_end},
+       "\\item \r\r[" + verbatim},
+      {"after a '[' behind a DEL",
+       {start(M_LIST_ITEM), text("\x7f["), listing, text("}]_"), listing_end},
+       "\\item {}[" + verbatim},
+      {"after a '[' dropped with the title",
+       {start(M_LIST_ITEM), start(M_TITLE), text("["), end(M_TITLE), listing,
+        text("}]_"), listing_end},
+       "\\item " + verbatim},
+      {"after an item written into a listing",
+       {listing, start(M_LIST_ITEM), text("["), listing_end, listing,
+        text("}]_"), listing_end},
+       "\\begin{verbatim}\\item [\\end{verbatim}" + verbatim},
+  };
+  for (const render_case& c : cases) check(c);
+}
+
+/// Whether TeX reads an argument after "\item " and then `pieces`, written
+/// as text.
+bool reads_argument_after_item(const std::vector<std::string>& pieces) {
+  argument_reader reader;
+  reader.follow(argument_effect::starts_item);
+  for (const std::string& piece : pieces) {
+    if (reader.follows_text()) reader.follow_text(piece);
+  }
+  return reader.in_argument();
+}
+
+// \item looks past spaces, NUL and a line end for the "[" of its optional
+// argument; a blank line is \par, which it does not look past.
+TEST(ArgumentReader, ItemLooksForItsOptionalArgumentAsTeXReads) {
+  const std::vector<std::pair<std::vector<std::string>, bool>> cases = {
+      {{"["}, true},
+      {{" \t", std::string("\0", 1), "[x"}, true},
+      {{"\n["}, true},
+      {{"\r["}, true},
+      {{"\r\n["}, true},
+      {{"\r", "\n", " ["}, true},
+      {{"x["}, false},
+      {{"\f["}, false},
+      {{"\x01["}, false},
+      {{"[x]"}, false},
+      {{"[x", "]y"}, false},
+      {{"\n\n["}, false},
+      {{"\n", "\n["}, false},
+      {{"\r\r["}, false},
+      {{"\n\r["}, false},
+      {{"\r\n\r\n["}, false},
+      {{"\r \n["}, false},
+      {{"\n \t\n["}, false},
+      {{std::string("\n\0\n[", 4)}, false},
+  };
+  for (const auto& [pieces, reads] : cases) {
+    std::string text;
+    for (const std::string& piece : pieces) text += piece;
+    SCOPED_TRACE(::testing::PrintToString(text));
+    EXPECT_EQ(reads_argument_after_item(pieces), reads);
   }
 }
 
