@@ -118,25 +118,33 @@ compilation compile(const std::string& pdflatex, const std::string& latex) {
   return {true, ""};
 }
 
-/// Compiles every document, as many at once as there are cores (two at
+/// `run` of each of `inputs`, as many at once as there are cores (two at
 /// least). Only the calling thread reports, so the workers just collect.
-std::vector<compilation> compile_all(const std::string& pdflatex,
-                                     const std::vector<std::string>& latex) {
-  std::vector<compilation> results(latex.size());
+template <typename Result, typename Input, typename Run>
+std::vector<Result> run_all(const std::vector<Input>& inputs, Run run) {
+  std::vector<Result> results(inputs.size());
   std::atomic<std::size_t> next{0};
   auto work = [&] {
-    for (std::size_t i = next++; i < latex.size(); i = next++) {
-      results[i] = compile(pdflatex, latex[i]);
+    for (std::size_t i = next++; i < inputs.size(); i = next++) {
+      results[i] = run(inputs[i]);
     }
   };
   std::size_t workers = std::min<std::size_t>(
-      latex.size(), std::max(2u, std::thread::hardware_concurrency()));
+      inputs.size(), std::max(2u, std::thread::hardware_concurrency()));
   std::vector<std::future<void>> running;
   for (std::size_t i = 0; i < workers; ++i) {
     running.push_back(std::async(std::launch::async, work));
   }
   for (std::future<void>& worker : running) worker.get();  // rethrows
   return results;
+}
+
+/// Compiles every document at once, as run_all does.
+std::vector<compilation> compile_all(const std::string& pdflatex,
+                                     const std::vector<std::string>& latex) {
+  return run_all<compilation>(latex, [&pdflatex](const std::string& one) {
+    return compile(pdflatex, one);
+  });
 }
 
 class Pdflatex : public ::testing::Test {
@@ -477,6 +485,130 @@ TEST_F(Pdflatex, ListingTextThatEndsTheEnvironmentIsShownNotRun) {
   if (std::string name = host_name(); !name.empty()) {
     EXPECT_EQ(shown.find(without_white_space(name)), std::string::npos)
         << text.out;
+  }
+}
+
+/// What pdflatex made of one page in nonstop mode without -halt-on-error:
+/// it reads on past every error, as a user pressing Enter at each would.
+struct nonstop_run {
+  int status = -1;
+  std::string log;
+  std::string text;  ///< the PDF's text; empty without pdftotext or a PDF
+  bool wrote_victim = false;  ///< "victim.txt" appeared beside the page
+};
+
+nonstop_run compile_nonstop(const std::string& pdflatex,
+                            const std::string& pdftotext,
+                            const std::string& latex) {
+  testing::temp_dir dir;
+  dir.write("doc.tex", latex);
+  testing::program_call call;
+  call.program = pdflatex;
+  call.args = {"-interaction=nonstopmode", "doc.tex"};
+  call.directory = dir.path();
+  nonstop_run result;
+  result.status = testing::run_program(call).status;
+  result.log = dir.read("doc.log");
+  result.wrote_victim = fs::exists(dir.path() / "victim.txt");
+  if (!pdftotext.empty() && fs::exists(dir.path() / "doc.pdf")) {
+    testing::program_call to_text;
+    to_text.program = pdftotext;
+    to_text.args = {"doc.pdf", "-"};
+    to_text.directory = dir.path();
+    result.text = testing::run_program(to_text).out;
+  }
+  return result;
+}
+
+/// True when `log` shows that pdflatex opened /etc/hostname, or tried to.
+bool read_host_name(const std::string& log) {
+  return log.find("(/etc/hostname") != std::string::npos ||
+         log.find("`/etc/hostname'") != std::string::npos;
+}
+
+// Listings inside a command's argument, where LaTeX's verbatim environment
+// does not work and their text would be read as LaTeX: a heading's, an
+// underline's, a description term's, an item's optional argument (a "[" its
+// text starts with), and arguments that mismatched end tags leave open. Each
+// page is compiled on its own, reading on past errors; none gets pdflatex to
+// read /etc/hostname or write a file. Pages whose tags are balanced compile
+// without an error and show the listing's text.
+TEST_F(Pdflatex, ListingTextInsideAnArgumentIsShownNotRun) {
+  struct hostile_page {
+    html_document doc;
+    std::string shown;  ///< text the page shows; empty: it has errors
+  };
+  document_options numbered;
+  numbered.numbered_headings = true;
+  const std::string input = "\\input{/etc/hostname}";
+  const std::vector<hostile_page> pages = {
+      {{"heading", "<h1><listing>}" + input + "</listing></h1>"}, "}" + input},
+      {{"numbered heading", "<h2><listing>}" + input + "\n\n</listing>a</h2>",
+        numbered},
+       "}" + input + "a"},
+      {{"run-in heading", "<h4><listing>}" + input + "</listing></h4>x"},
+       "}" + input + "x"},
+      {{"underline", "<u><listing>}" + input + "</listing></u>"}, "}" + input},
+      {{"description term",
+        "<dl><dt><listing>}" + input + "</listing><dd>x</dl>"},
+       "}" + input + "x"},
+      {{"description term, the listing closing it",
+        "<dl><dt><listing>]" + input + "</listing><dd>x</dl>"},
+       input + "]x"},
+      {{"item's optional argument",
+        "<ul><li>[<listing>]" + input + "</listing></ul>"},
+       input},
+      {{"item's optional argument after a line end",
+        "<ul><li> \r\n [<listing>]" + input + "</listing></ul>"},
+       input},
+      {{"listing after an item's blank line, in its environment",
+        "<ul><li>\n \n[<listing>]" + input + "</listing></ul>"},
+       "[]" + input},
+      {{"file written from a heading",
+        "<h3><listing>}\\newwrite\\f\\immediate\\openout\\f=victim.txt"
+        "</listing></h3>"},
+       "}\\newwrite\\f\\immediate\\openout\\f=victim.txt"},
+      {{"heading's brace closed by a type style's end",
+        "<h1><b></h1><listing>}" + input + "</listing>"},
+       ""},
+      {{"term's bracket inside a group",
+        "<dl><dt><b><dd><listing>}]" + input + "</listing></dl>"},
+       ""},
+      {{"heading with a paragraph break",
+        "<h1>a<p><listing>}" + input + "</listing></h1>"},
+       ""},
+      {{"item's optional argument never closed",
+        "<ul><li>[<listing>}" + input + "</listing></ul>"},
+       ""},
+  };
+  std::vector<std::string> latex;
+  for (const hostile_page& page : pages) {
+    latex.push_back(convert(page.doc).latex);
+  }
+  const std::string pdftotext = find_on_path("pdftotext");
+  const std::string& program = pdflatex();
+  std::vector<nonstop_run> runs = run_all<nonstop_run>(
+      latex, [&program, &pdftotext](const std::string& one) {
+        return compile_nonstop(program, pdftotext, one);
+      });
+  const std::string host = without_white_space(host_name());
+  for (std::size_t i = 0; i < pages.size(); ++i) {
+    const hostile_page& page = pages[i];
+    const nonstop_run& run = runs[i];
+    SCOPED_TRACE(page.doc.name + "\n" + latex[i]);
+    EXPECT_FALSE(read_host_name(run.log)) << run.log;
+    EXPECT_FALSE(run.wrote_victim);
+    const std::string shown = without_white_space(run.text);
+    if (!host.empty()) {
+      EXPECT_EQ(shown.find(host), std::string::npos) << shown;
+    }
+    if (page.shown.empty()) continue;
+    EXPECT_EQ(run.status, 0) << tail(run.log, 40);
+    EXPECT_EQ(run.log.find("\n! "), std::string::npos) << run.log;
+    if (!pdftotext.empty()) {
+      EXPECT_NE(shown.find(without_white_space(page.shown)), std::string::npos)
+          << run.text;
+    }
   }
 }
 
