@@ -326,6 +326,10 @@ class body_writer {
   void write_space();
   void open_wrappers();
   void close_wrappers();
+  /// Before a picture or its alt text: lines may break on either side of
+  /// one, as browsers break them, and a row of pictures fills paragraphs
+  /// that TeX's memory holds.
+  void start_image();
   void write_image(node_id img);
   void write_line_break();
   void write_rule();
@@ -866,16 +870,28 @@ void body_writer::close_wrappers() {
   escape_.ligature_start = 0;
 }
 
+void body_writer::start_image() {
+  prepare_content();
+  if (paragraph_too_long() && !restricted()) {
+    end_paragraph_here();
+    prepare_content();
+  } else if (word_bytes_ > 0) {
+    write_latex("\\allowbreak{}");
+  }
+  word_bytes_ = 0;
+}
+
 void body_writer::write_alt_text(std::string_view alt) {
   std::string collapsed;
   bool space = false;
   collapse_into(collapsed, alt, space);
   if (collapsed.empty()) return;
-  prepare_content();
+  start_image();
   write_latex('[');
   write_flowing(collapsed);
   close_wrappers();  // as after any text: a paragraph may follow
   write_latex(']');
+  word_bytes_ = 1;
 }
 
 void body_writer::write_image(node_id img) {
@@ -887,15 +903,7 @@ void body_writer::write_image(node_id img) {
     write_alt_text(doc_.attribute(img, "alt").value_or(""));
     return;
   }
-  prepare_content();
-  // Lines may break on either side of a picture, as browsers break them; a
-  // row of pictures fills paragraphs that TeX's memory holds.
-  if (paragraph_too_long()) {
-    end_paragraph_here();
-    prepare_content();
-  } else if (word_bytes_ > 0) {
-    write_latex("\\allowbreak{}");
-  }
+  start_image();
   // In a table cell an image may take a quarter of the page's height, as
   // table_plan counts it (lines_per_cell_image): its row must fit a page.
   write_latex(cells_ > 0 ? "\\twimage[0.25]{" : "\\twimage{");
