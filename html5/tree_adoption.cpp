@@ -12,7 +12,8 @@ node_id tree_builder::clone_element(node_id original) {
 
 // "Reconstruct the active formatting elements": the entries after the last
 // one that is open (or a marker) are cloned and opened again. The list is
-// bounded after its last marker, so this is too.
+// bounded after its last marker, so this is too. Past the bounds on elements
+// (tree_bounds.cpp) the rest stay closed: the text loses their formatting.
 void tree_builder::reconstruct_formatting() {
   std::size_t n = formatting_.size();
   if (n == 0) return;
@@ -25,6 +26,7 @@ void tree_builder::reconstruct_formatting() {
   while (first > 0 && needs_reopening(first - 1)) --first;
   for (std::size_t i = first; i < n; ++i) {
     const active_formatting::entry& e = formatting_.at(i);
+    if (!may_clone(e.node)) return;
     node_id clone = clone_element(e.node);
     insert_at(appropriate_place(), clone);
     open_.push(clone, e.name, element_namespace::html);

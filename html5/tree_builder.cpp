@@ -9,7 +9,10 @@
 #include <algorithm>
 
 namespace tagweave::html5 {
-tree_builder::tree_builder(document& doc) : doc_(doc) {}
+tree_builder::tree_builder(document& doc)
+    : doc_(doc),
+      element_budget_(element_allowance +
+                      doc.source().size() / min_bytes_per_element) {}
 
 void tree_builder::take(token& t) {
   if (stopped_) return;

@@ -44,6 +44,32 @@ namespace tagweave::html5 {
 /// and the empty contents of a template placed at the limit.
 inline constexpr std::size_t max_tree_depth = 512;
 
+// The bounds on elements (tree_bounds.cpp). Hostile pages make an element
+// and a text node per few bytes, each node 32 bytes and each open element
+// a slot of the stack besides; these bounds keep memory a small multiple of
+// the input. They drop only start tags of elements that style or group
+// text, and act only far beyond real pages and the conformance tests.
+
+/// Past this many open elements such a start tag creates no element. Four
+/// times max_tree_depth: what it leaves out would be placed at the depth
+/// limit, where a node is a leaf beside the last one and holds no text.
+/// Real pages nest about 30 deep.
+inline constexpr std::size_t max_open_elements = 4 * max_tree_depth;
+
+/// The element budget: a page may hold this many elements that style or
+/// group text, plus one per min_bytes_per_element bytes of its input; past
+/// it, their start tags create none. Pages up to 1 MiB are never bounded;
+/// the densest real pages hold one per 36 bytes. Past it, a node pair per
+/// 4 bytes (<p>x) costs at most 64 / 16 = 4 times the input.
+inline constexpr std::size_t element_allowance = std::size_t{1} << 16;
+inline constexpr std::size_t min_bytes_per_element = 16;
+
+/// A table row keeps at most this many cells opened without closing the
+/// previous one (<td>x<td>y): past it, such a cell start tag continues the
+/// open cell after a space. The LaTeX2e writer joins cells past its 40th
+/// column into the last one anyway.
+inline constexpr std::size_t max_cells_per_row = 4096;
+
 enum class insertion_mode : std::uint8_t {
   initial,
   before_html,
@@ -189,6 +215,24 @@ class tree_builder final : public token_sink {
   void push_formatting(node_id element, tag name);
   void add_missing_attributes(node_id element, const token& t);
 
+  // The bounds on elements (tree_bounds.cpp).
+  /// Whether the bounds drop the start tag being processed; a dropped one
+  /// that separates words leaves a space in its place.
+  bool drop_start_tag(const token& t);
+  /// The same for the p element an unmatched </p> implies.
+  bool drop_implied_p();
+  /// Whether reconstructing the formatting elements may clone `original`.
+  bool may_clone(node_id original);
+  /// Counts a cell the row `row` gets.
+  void count_cell(node_id row);
+  /// Whether a cell start tag inside a cell continues it instead, the row
+  /// being full (max_cells_per_row).
+  bool drop_cell_start_tag();
+  /// Whether one more element that styles or groups text fits; takes it
+  /// from the budget when it does.
+  bool within_element_bounds();
+  void leave_separating_space();
+
   // The generic algorithms.
   tag tag_of(const token& t);
   void generic_text_element(token& t, tokenizer_state state);
@@ -220,6 +264,11 @@ class tree_builder final : public token_sink {
   /// The tag ID of the token being processed (start and end tags).
   tag token_tag_ = tag::first_unknown;
   bool stopped_ = false;
+  /// Elements that style or group text still allowed (the budget).
+  std::size_t element_budget_;
+  /// The row whose cells are counted, and how many it has.
+  node_id counted_row_ = no_node;
+  std::size_t cells_in_row_ = 0;
   /// "Pending table character tokens", and whether any is not whitespace.
   std::string table_text_;
   bool table_text_has_content_ = false;

@@ -80,6 +80,7 @@ void tree_builder::in_body_start(token& t) {
   }
   // Any other start tag.
   reconstruct_formatting();
+  if (drop_start_tag(t)) return;
   node_id element = insert_html_element(t);
   if (token_tag_ == tag::selectedcontent) note_select_part(element, t);
 }
@@ -157,7 +158,7 @@ bool tree_builder::in_body_start_block(token& t) {
     case tag::summary:
     case tag::ul:
       close_p_in_button_scope();
-      insert_html_element(t);
+      if (!drop_start_tag(t)) insert_html_element(t);
       return true;
     case tag::h1:
     case tag::h2:
@@ -170,7 +171,7 @@ bool tree_builder::in_body_start_block(token& t) {
           is_heading(open_.current_tag())) {
         open_.pop();
       }
-      insert_html_element(t);
+      if (!drop_start_tag(t)) insert_html_element(t);
       return true;
     case tag::pre:
     case tag::listing:
@@ -203,8 +204,10 @@ bool tree_builder::in_body_start_block(token& t) {
       if (open_.in_scope(tag::select, scope_kind::normal)) {
         generate_implied_end_tags();
       }
-      insert_html_element(t);
-      open_.pop();
+      if (!drop_start_tag(t)) {
+        insert_html_element(t);
+        open_.pop();
+      }
       frameset_ok_ = false;
       return true;
     default: return false;
@@ -233,7 +236,7 @@ bool tree_builder::in_body_start_list_item(token& t) {
   frameset_ok_ = false;
   close_list_items_for(token_tag_);
   close_p_in_button_scope();
-  insert_html_element(t);
+  if (!drop_start_tag(t)) insert_html_element(t);
   return true;
 }
 
@@ -253,7 +256,7 @@ bool tree_builder::in_body_start_phrasing(token& t) {
         if (still_open != open_elements::npos) open_.remove_at(still_open);
       }
       reconstruct_formatting();
-      push_formatting(insert_html_element(t), tag::a);
+      if (!drop_start_tag(t)) push_formatting(insert_html_element(t), tag::a);
       return true;
     }
     case tag::nobr:
@@ -262,7 +265,9 @@ bool tree_builder::in_body_start_phrasing(token& t) {
         if (!adoption_agency(tag::nobr)) in_body_end_other(tag::nobr);
         reconstruct_formatting();
       }
-      push_formatting(insert_html_element(t), tag::nobr);
+      if (!drop_start_tag(t)) {
+        push_formatting(insert_html_element(t), tag::nobr);
+      }
       return true;
     case tag::applet:
     case tag::marquee:
@@ -279,8 +284,10 @@ bool tree_builder::in_body_start_phrasing(token& t) {
     case tag::keygen:
     case tag::wbr:
       reconstruct_formatting();
-      insert_html_element(t);
-      open_.pop();
+      if (!drop_start_tag(t)) {
+        insert_html_element(t);
+        open_.pop();
+      }
       frameset_ok_ = false;
       return true;
     case tag::param:
@@ -320,7 +327,9 @@ bool tree_builder::in_body_start_phrasing(token& t) {
     default:
       if (!is_formatting_tag(token_tag_)) return false;
       reconstruct_formatting();
-      push_formatting(insert_html_element(t), token_tag_);
+      if (!drop_start_tag(t)) {
+        push_formatting(insert_html_element(t), token_tag_);
+      }
       return true;
   }
 }
@@ -475,7 +484,10 @@ bool tree_builder::in_body_end_block(token& t) {
       pop_until(tag::form);
       return true;
     case tag::p:
-      if (!open_.in_scope(tag::p, scope_kind::button)) insert_implied(tag::p);
+      if (!open_.in_scope(tag::p, scope_kind::button)) {
+        if (drop_implied_p()) return true;
+        insert_implied(tag::p);
+      }
       close_p();
       return true;
     case tag::applet:

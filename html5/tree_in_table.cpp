@@ -309,6 +309,7 @@ bool tree_builder::in_row(token& t) {
       case tag::th:
       case tag::td:
         clear_stack_to_context(row_context);
+        count_cell(open_.current());
         insert_html_element(t);
         mode_ = insertion_mode::in_cell;
         formatting_.push_marker();
@@ -405,6 +406,10 @@ bool tree_builder::in_cell(token& t) {
       case tag::tr:
         if (!open_.in_scope(tag::td, scope_kind::table) &&
             !open_.in_scope(tag::th, scope_kind::table)) {
+          return true;
+        }
+        if ((token_tag_ == tag::td || token_tag_ == tag::th) &&
+            drop_cell_start_tag()) {
           return true;
         }
         close_cell();

@@ -1,0 +1,144 @@
+// The bounds on elements (see tree_builder.h): past max_open_elements, past
+// the element budget, or past max_cells_per_row, a start tag of an element
+// that only styles or groups text creates no element and opens none. Its
+// text stays, in order, in the element around it; where the element would
+// have separated words (a block, a line break, a list item, a cell) a space
+// keeps them apart. Only formatting is lost. Its end tag then acts on the
+// elements that are open, as an end tag without a start tag does.
+//
+// Never dropped: elements that change how what follows is read (tables,
+// forms, raw text, templates, select, foreign content), that hide what they
+// hold (a hidden attribute, dialog, and unknown tags, among them video and
+// canvas), or that carry text of their own (images and their alt text).
+#include "html5/tree_builder.h"
+
+#include <algorithm>
+
+namespace tagweave::html5 {
+namespace {
+
+enum class text_role : std::uint8_t {
+  kept,        ///< never dropped
+  styling,     ///< inline: words run on without it
+  separating,  ///< without it a space keeps the words apart
+};
+
+text_role text_role_of(tag t) {
+  switch (t) {
+    case tag::a:
+    case tag::b:
+    case tag::big:
+    case tag::code:
+    case tag::em:
+    case tag::font:
+    case tag::i:
+    case tag::nobr:
+    case tag::s:
+    case tag::small:
+    case tag::span:
+    case tag::strike:
+    case tag::strong:
+    case tag::sub:
+    case tag::sup:
+    case tag::tt:
+    case tag::u:
+    case tag::var:
+    case tag::wbr: return text_role::styling;
+    case tag::address:
+    case tag::article:
+    case tag::aside:
+    case tag::blockquote:
+    case tag::br:
+    case tag::center:
+    case tag::dd:
+    case tag::details:
+    case tag::dir:
+    case tag::div:
+    case tag::dl:
+    case tag::dt:
+    case tag::fieldset:
+    case tag::figcaption:
+    case tag::figure:
+    case tag::footer:
+    case tag::h1:
+    case tag::h2:
+    case tag::h3:
+    case tag::h4:
+    case tag::h5:
+    case tag::h6:
+    case tag::header:
+    case tag::hgroup:
+    case tag::hr:
+    case tag::li:
+    case tag::main:
+    case tag::menu:
+    case tag::nav:
+    case tag::ol:
+    case tag::p:
+    case tag::search:
+    case tag::section:
+    case tag::summary:
+    case tag::ul: return text_role::separating;
+    default: return text_role::kept;
+  }
+}
+
+bool has_hidden_attribute(const token& t) {
+  return std::any_of(t.attributes.begin(), t.attributes.end(),
+                     [](const attribute& a) { return a.name == "hidden"; });
+}
+
+}  // namespace
+
+bool tree_builder::within_element_bounds() {
+  if (open_.size() >= max_open_elements || element_budget_ == 0) return false;
+  --element_budget_;
+  return true;
+}
+
+void tree_builder::leave_separating_space() { insert_characters(" "); }
+
+bool tree_builder::drop_start_tag(const token& t) {
+  text_role r = text_role_of(token_tag_);
+  if (r == text_role::kept || has_hidden_attribute(t) ||
+      within_element_bounds()) {
+    return false;
+  }
+  if (r == text_role::separating) leave_separating_space();
+  return true;
+}
+
+bool tree_builder::drop_implied_p() {
+  if (within_element_bounds()) return false;
+  leave_separating_space();
+  return true;
+}
+
+bool tree_builder::may_clone(node_id original) {
+  // Formatting elements all style text; a hidden one is always cloned.
+  if (doc_.attribute(original, "hidden")) return true;
+  return within_element_bounds();
+}
+
+void tree_builder::count_cell(node_id row) {
+  if (row != counted_row_) {
+    counted_row_ = row;
+    cells_in_row_ = 0;
+  }
+  ++cells_in_row_;
+}
+
+bool tree_builder::drop_cell_start_tag() {
+  // Only a cell that is the current node: what is open inside a cell (a
+  // hidden element, say) must close with it.
+  if (!open_.current_is(tag::td) && !open_.current_is(tag::th)) return false;
+  std::size_t row = open_.below(open_.size() - 1);
+  if (row == open_elements::npos || open_.node_at(row) != counted_row_ ||
+      cells_in_row_ < max_cells_per_row) {
+    return false;
+  }
+  leave_separating_space();
+  return true;
+}
+
+}  // namespace tagweave::html5
