@@ -236,12 +236,27 @@ string_ref document::place_text(std::string_view data) {
   return in_source ? *in_source : text_.append(data);
 }
 
+// A piece of text that does not continue the last run, and is no longer
+// than a run's record, is copied into the text arena: pieces copied one
+// after another there make one run, so text cut into short pieces (by
+// character references, or by tags the bounds on elements drop) costs about
+// its own size instead of a record per piece.
+string_ref document::place_appended_text(string_ref last,
+                                         std::string_view data) {
+  std::optional<string_ref> in_source = text_.locate(data);
+  if (in_source &&
+      (data.size() > sizeof(text_run) || text_.adjacent(last, *in_source))) {
+    return *in_source;
+  }
+  return text_.append(data);
+}
+
 void document::append_text(node_id text, std::string_view data) {
   if (data.empty()) return;
   node& n = nodes_[text];
-  string_ref piece = place_text(data);
   if (n.count != chained_text) {
     string_ref only{n.first, n.count};
+    string_ref piece = place_appended_text(only, data);
     if (text_.adjacent(only, piece)) {
       n.count += piece.length;
     } else {
@@ -251,6 +266,7 @@ void document::append_text(node_id text, std::string_view data) {
   }
   text_chain& chain = chains_[n.first];
   string_ref& last = runs_[chain.last_run].text;
+  string_ref piece = place_appended_text(last, data);
   if (text_.adjacent(last, piece)) {
     last.length += piece.length;
     return;

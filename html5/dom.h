@@ -182,6 +182,8 @@ class document {
   /// Where text data lies: in the source when it is a view of it, else
   /// copied into the text arena.
   string_ref place_text(std::string_view data);
+  /// Where data appended after the run `last` lies.
+  string_ref place_appended_text(string_ref last, std::string_view data);
   void start_chain(node& text, string_ref second_run);
 
   chunked_vector<node> nodes_;
