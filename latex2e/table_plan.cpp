@@ -40,14 +40,16 @@ std::uint32_t span_attribute(const document& doc, node_id cell,
   return static_cast<std::uint32_t>(std::min<std::uint64_t>(n, limit));
 }
 
+/// What a cell's text needs for the widths and the row heights, kept per
+/// placed cell beside the plan while planning.
 struct cell_text {
-  std::uint32_t column, span;
-  std::size_t row;
-  std::size_t bytes = 0;
+  std::uint32_t bytes = 0;  ///< documents have 32-bit offsets: it fits
   /// Lines the cell takes whatever its width: one per paragraph, item or
   /// line break, one per line of preformatted text, and an image's height.
-  double forced_lines = 0;
+  /// Whole numbers, exact in a float up to 2^24, far past max_row_lines.
+  float forced_lines = 0;
 };
+using cell_texts = html5::chunked_vector<cell_text, 12>;
 
 /// An image in a cell is at most a quarter of the page's height (the
 /// writer's \twimage[0.25]): about this many lines of text.
@@ -76,21 +78,21 @@ double lines_started_by(role r) {
 constexpr double characters_per_line = 80;
 
 /// The estimated height, in lines, of the tallest row.
-double tallest_row(const std::vector<cell_text>& cells,
-                   const std::vector<double>& widths) {
-  std::vector<double> lines;
-  for (const cell_text& c : cells) {
+double tallest_row(const table_plan& plan, const cell_texts& texts) {
+  double tallest = 0;
+  std::size_t k = 0;
+  plan.for_each_placed_cell([&](std::size_t, const cell_place& c) {
     double width = 0;
-    for (std::uint32_t k = c.column; k < c.column + c.span; ++k) {
-      width += widths[k];
+    for (std::uint32_t i = c.column; i < c.column + c.span; ++i) {
+      width += plan.widths[i];
     }
-    double cell_lines =
-        c.forced_lines + static_cast<double>(c.bytes) /
-                             std::max(1.0, width * characters_per_line);
-    if (lines.size() <= c.row) lines.resize(c.row + 1, 0);
-    lines[c.row] = std::max(lines[c.row], cell_lines);
-  }
-  return lines.empty() ? 0 : *std::max_element(lines.begin(), lines.end());
+    const cell_text& t = texts[k++];
+    double cell_lines = static_cast<double>(t.forced_lines) +
+                        static_cast<double>(t.bytes) /
+                            std::max(1.0, width * characters_per_line);
+    tallest = std::max(tallest, cell_lines);
+  });
+  return tallest;
 }
 
 /// Lays out each row's cells over the columns, rowspans from above taken.
@@ -136,14 +138,16 @@ class grid {
   std::size_t columns_ = 0;
 };
 
-std::vector<double> column_widths(const std::vector<cell_text>& cells,
-                                  std::size_t columns) {
-  std::vector<std::size_t> longest(columns, narrowest_column_text);
-  for (const cell_text& c : cells) {
-    if (c.span != 1) continue;
+std::vector<double> column_widths(const table_plan& plan,
+                                  const cell_texts& texts) {
+  std::vector<std::size_t> longest(plan.columns, narrowest_column_text);
+  std::size_t k = 0;
+  plan.for_each_placed_cell([&](std::size_t, const cell_place& c) {
+    std::size_t bytes = texts[k++].bytes;
+    if (c.span != 1) return;
     longest[c.column] =
-        std::max(longest[c.column], std::min(c.bytes, widest_column_text));
-  }
+        std::max(longest[c.column], std::min(bytes, widest_column_text));
+  });
   double total = 0;
   for (std::size_t l : longest) total += static_cast<double>(l);
   std::vector<double> widths;
@@ -179,50 +183,88 @@ bool nested_as_built(const document& doc, node_id n, role r, node_id table) {
 
 }  // namespace
 
+cell_place table_plan::cell(std::size_t row, std::size_t i) const {
+  const row_record& r = rows_[row];
+  if (i >= r.placed) {
+    return cell_place{static_cast<std::uint32_t>(max_table_columns - 1), 1,
+                      true};
+  }
+  const placed_cell& c = cells_[r.first_cell + i];
+  return cell_place{c.column, c.span, false};
+}
+
+void table_plan::add_row() {
+  row_record r;
+  r.first_cell = static_cast<std::uint32_t>(cells_.size());
+  rows_.push_back(r);
+}
+
+void table_plan::add_cell(const cell_place& place) {
+  if (place.continues_previous) {
+    ++rows_.back().past_last_column;
+    return;
+  }
+  cells_.push_back(placed_cell{static_cast<std::uint8_t>(place.column),
+                               static_cast<std::uint8_t>(place.span)});
+  ++rows_.back().placed;
+}
+
+// The walk follows the tree's links and keeps a record per level it is
+// inside, not per node it has yet to visit: tables inside cells add to
+// their cell's text but make no rows; a level's `cell` is the cell whose
+// text its nodes count toward.
 table_plan plan_table(const document& doc, node_id table) {
   table_plan plan;
   grid layout;
-  std::vector<cell_text> cells;
-  // The walk: tables inside cells add to their cell's text but make no
-  // rows; a step's `cell` is the cell whose text it counts toward.
-  struct step {
-    node_id node;
+  cell_texts texts;
+  constexpr std::size_t no_cell = static_cast<std::size_t>(-1);
+  struct level {
+    node_id element;
     std::size_t nested_tables;
     std::size_t cell;
     bool preformatted;  ///< inside pre: each line end is a line
   };
-  constexpr std::size_t no_cell = static_cast<std::size_t>(-1);
-  std::vector<step> pending;
-  for (node_id c = doc[table].first_child; c != no_node;
-       c = doc[c].next_sibling) {
-    pending.push_back({c, 0, no_cell, false});
-  }
-  std::reverse(pending.begin(), pending.end());
+  std::vector<level> levels{{table, 0, no_cell, false}};
+  // The node after `n` and its subtree, within the table.
+  auto next_in_walk = [&](node_id n) {
+    while (doc[n].next_sibling == no_node) {
+      n = levels.back().element;
+      levels.pop_back();
+      if (levels.empty()) return no_node;
+    }
+    return doc[n].next_sibling;
+  };
   bool in_thead = false;
-  while (!pending.empty()) {
-    step s = pending.back();
-    pending.pop_back();
-    const html5::node& n = doc[s.node];
+  for (node_id at = doc[table].first_child; at != no_node;) {
+    const level s = levels.back();
+    const html5::node& n = doc[at];
     if (n.kind == node_kind::text) {
       if (s.cell != no_cell) {
-        doc.for_each_text_piece(s.node, [&](std::string_view piece) {
-          cells[s.cell].bytes += piece.size();
-          if (s.preformatted) {
-            cells[s.cell].forced_lines += static_cast<double>(
+        cell_text& t = texts[s.cell];
+        bool preformatted = s.preformatted;
+        doc.for_each_text_piece(at, [&](std::string_view piece) {
+          t.bytes += static_cast<std::uint32_t>(piece.size());
+          if (preformatted) {
+            t.forced_lines += static_cast<float>(
                 std::count(piece.begin(), piece.end(), '\n'));
           }
         });
       }
+      at = next_in_walk(at);
       continue;
     }
-    if (n.kind != node_kind::element) continue;
-    role r = role_of(doc, s.node);
-    if (r == role::hidden) continue;
+    role r = n.kind == node_kind::element ? role_of(doc, at) : role::hidden;
+    if (r == role::hidden) {
+      at = next_in_walk(at);
+      continue;
+    }
     std::size_t nested = s.nested_tables;
     std::size_t cell = s.cell;
-    if (cell != no_cell) cells[cell].forced_lines += lines_started_by(r);
-    if (nested == 0 && !nested_as_built(doc, s.node, r, table)) {
-      plan.rows.clear();
+    if (cell != no_cell) {
+      texts[cell].forced_lines += static_cast<float>(lines_started_by(r));
+    }
+    if (nested == 0 && !nested_as_built(doc, at, r, table)) {
+      plan.drop_rows();
       return plan;
     }
     if (nested == 0) {
@@ -232,48 +274,45 @@ table_plan plan_table(const document& doc, node_id table) {
         in_thead = n.parent != no_node &&
                    doc[n.parent].kind == node_kind::element &&
                    doc[n.parent].name == html5::tag::thead;
-        plan.rows.push_back(row_plan{true, {}});
+        plan.add_row();
         layout.start_row();
-      } else if (r == role::table_cell && !plan.rows.empty()) {
-        cell_place p =
-            layout.place(span_attribute(doc, s.node, "colspan", 1000),
-                         span_attribute(doc, s.node, "rowspan", 65534));
-        plan.rows.back().cells.push_back(p);
-        if (n.name != html5::tag::th && !in_thead) {
-          plan.rows.back().header = false;
-        }
+      } else if (r == role::table_cell && plan.row_count() > 0) {
+        cell_place p = layout.place(span_attribute(doc, at, "colspan", 1000),
+                                    span_attribute(doc, at, "rowspan", 65534));
+        plan.add_cell(p);
+        if (n.name != html5::tag::th && !in_thead) plan.set_not_header();
         if (p.continues_previous) {
           // Written into the row's previous cell, on a line of its own.
-          cell = cells.size() - 1;
-          cells[cell].forced_lines += 1;
+          cell = texts.size() - 1;
+          texts[cell].forced_lines += 1;
         } else {
-          cells.push_back(cell_text{p.column, p.span, plan.rows.size() - 1, 0});
-          cell = cells.size() - 1;
+          texts.push_back(cell_text{});
+          cell = texts.size() - 1;
         }
       }
     } else if (r == role::table) {
       ++nested;
     }
-    std::size_t mark = pending.size();
-    for (node_id c = n.first_child; c != no_node; c = doc[c].next_sibling) {
-      pending.push_back(
-          {c, nested, cell, s.preformatted || r == role::preformatted});
+    if (n.first_child == no_node) {
+      at = next_in_walk(at);
+      continue;
     }
-    std::reverse(pending.begin() + static_cast<std::ptrdiff_t>(mark),
-                 pending.end());
+    levels.push_back(
+        {at, nested, cell, s.preformatted || r == role::preformatted});
+    at = n.first_child;
   }
   plan.columns = std::max<std::size_t>(layout.columns(), 1);
-  plan.widths = column_widths(cells, plan.columns);
-  if (tallest_row(cells, plan.widths) > max_row_lines) {
-    plan.rows.clear();
+  plan.widths = column_widths(plan, texts);
+  if (tallest_row(plan, texts) > max_row_lines) {
+    plan.drop_rows();
     return plan;
   }
-  while (plan.header_rows < plan.rows.size() &&
-         plan.rows[plan.header_rows].header &&
-         !plan.rows[plan.header_rows].cells.empty()) {
+  while (plan.header_rows < plan.row_count() &&
+         plan.is_header(plan.header_rows) &&
+         plan.cell_count(plan.header_rows) > 0) {
     ++plan.header_rows;
   }
-  if (plan.header_rows == plan.rows.size()) plan.header_rows = 0;
+  if (plan.header_rows == plan.row_count()) plan.header_rows = 0;
   return plan;
 }
 

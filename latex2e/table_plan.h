@@ -4,6 +4,7 @@
 // the same rows in the same order and follows the plan.
 #pragma once
 
+#include "html5/chunked_vector.h"
 #include "html5/dom.h"
 
 #include <cstddef>
@@ -25,22 +26,64 @@ struct cell_place {
   bool continues_previous = false;
 };
 
-struct row_plan {
-  bool header = false;  ///< a thead row, or a row of th cells only
-  std::vector<cell_place> cells;
-};
-
-struct table_plan {
+/// The plan keeps a few bytes per row and per cell, in chunks that never
+/// move: a table of a million rows costs about its size in the input, not
+/// several times it. Cells past the last column are only counted.
+class table_plan {
+ public:
   std::size_t columns = 0;
   /// Per column, its share of the line width; they add up to 1.
   std::vector<double> widths;
-  /// The table's own rows, in document order (not those of tables inside
-  /// its cells, nor hidden ones).
-  std::vector<row_plan> rows;
   /// How many rows at the start are header rows, repeated on each page; 0
   /// when every row is one.
   std::size_t header_rows = 0;
+
+  /// The table's own rows, in document order (not those of tables inside
+  /// its cells, nor hidden ones).
+  std::size_t row_count() const { return rows_.size(); }
+  /// A thead row, or a row of th cells only.
+  bool is_header(std::size_t row) const { return rows_[row].header; }
+  std::size_t cell_count(std::size_t row) const {
+    return rows_[row].placed + rows_[row].past_last_column;
+  }
+  cell_place cell(std::size_t row, std::size_t i) const;
+
+  // Building (plan_table).
+  void add_row();
+  void set_not_header() { rows_.back().header = false; }
+  void add_cell(const cell_place& place);
+  /// Leaves the plan with no rows: the table is written as text.
+  void drop_rows() { rows_ = {}; }
+  /// Calls `f(row, place)` with each cell that has a place of its own (not
+  /// those past the last column), in order.
+  template <typename F>
+  void for_each_placed_cell(F&& f) const;
+
+ private:
+  struct row_record {
+    std::uint32_t first_cell = 0;  ///< in cells_
+    std::uint32_t placed = 0;
+    std::uint32_t past_last_column = 0;
+    bool header = true;
+  };
+  /// Columns and spans are at most max_table_columns: a byte each.
+  struct placed_cell {
+    std::uint8_t column, span;
+  };
+  static_assert(max_table_columns <= 255);
+
+  html5::chunked_vector<row_record, 10> rows_;
+  html5::chunked_vector<placed_cell, 12> cells_;
 };
+
+template <typename F>
+void table_plan::for_each_placed_cell(F&& f) const {
+  for (std::size_t r = 0; r < rows_.size(); ++r) {
+    for (std::uint32_t i = 0; i < rows_[r].placed; ++i) {
+      f(r, cell(r, i));
+    }
+  }
+}
 
 /// A longtable row cannot break across pages, so a row taller than a page
 /// loses what runs off it. A table with a row estimated taller than this

@@ -166,7 +166,7 @@ struct table_state {
   std::size_t next_row = 0;
   std::size_t column = 0;  ///< the column the writer is in
   bool multicolumn_open = false;
-  const row_plan* row = nullptr;
+  std::size_t row = npos;  ///< the plan's row being written, if any
   std::size_t next_cell = 0;
 };
 
@@ -272,6 +272,7 @@ class body_writer {
   // --- The walk ---
   void enter(node_id element);
   void leave();
+  node_id next_in_walk(node_id n);
   void push(node_id n, frame_kind kind, role r, std::string open = {},
             std::string close = {});
   void enter_by_role(node_id n, role r);
@@ -413,43 +414,36 @@ class body_writer {
 
 // --- The walk ---
 
+// The walk follows the tree's own links, so it holds nothing per node: an
+// element with a frame is descended into, and left on the way back up.
 void body_writer::write() {
-  struct step {
-    node_id node;
-    bool entering;
-  };
-  std::vector<step> pending;
-  auto push_children = [&](node_id parent) {
-    std::size_t mark = pending.size();
-    for (node_id c = doc_[parent].first_child; c != no_node;
-         c = doc_[c].next_sibling) {
-      pending.push_back({c, true});
+  node_id n = doc_[document::root()].first_child;
+  while (n != no_node) {
+    if (doc_[n].kind == node_kind::text) write_text(n);
+    if (doc_[n].kind == node_kind::element) {
+      std::size_t depth = frames_.size();
+      enter(n);
+      bool has_frame = frames_.size() > depth;  // hidden or void: none
+      if (has_frame && doc_[n].first_child != no_node) {
+        n = doc_[n].first_child;
+        continue;
+      }
+      if (has_frame) leave();
     }
-    std::reverse(pending.begin() + static_cast<std::ptrdiff_t>(mark),
-                 pending.end());
-  };
-  push_children(document::root());
-  while (!pending.empty()) {
-    step s = pending.back();
-    pending.pop_back();
-    if (!s.entering) {
-      leave();
-      continue;
-    }
-    const node& n = doc_[s.node];
-    if (n.kind == node_kind::text) {
-      write_text(s.node);
-      continue;
-    }
-    if (n.kind != node_kind::element) continue;
-    std::size_t depth = frames_.size();
-    enter(s.node);
-    if (frames_.size() == depth) continue;  // hidden or void: no frame
-    pending.push_back({s.node, false});
-    push_children(s.node);
+    n = next_in_walk(n);
   }
   close_wrappers();
   while (!frames_.empty()) leave();
+}
+
+// The node after `n` and its subtree, leaving each element climbed out of.
+node_id body_writer::next_in_walk(node_id n) {
+  while (doc_[n].next_sibling == no_node) {
+    n = doc_[n].parent;
+    if (n == document::root()) return no_node;
+    leave();
+  }
+  return doc_[n].next_sibling;
 }
 
 void body_writer::enter(node_id element) {
@@ -1158,7 +1152,7 @@ void body_writer::enter_table(node_id n) {
   table_plan plan;
   if (!flat) {
     plan = plan_table(doc_, n);
-    flat = plan.rows.empty();
+    flat = plan.row_count() == 0;
   }
   request_paragraph();
   if (flat) {
@@ -1186,8 +1180,7 @@ void body_writer::enter_row(node_id n) {
     push(n, frame_kind::block, role::table_row);
     return;
   }
-  t->row =
-      t->next_row < t->plan.rows.size() ? &t->plan.rows[t->next_row] : nullptr;
+  t->row = t->next_row < t->plan.row_count() ? t->next_row : npos;
   ++t->next_row;
   t->column = 0;
   t->next_cell = 0;
@@ -1219,14 +1212,14 @@ void body_writer::leave_row() {
 void body_writer::enter_cell(node_id n) {
   table_state* t = planned_table();
   bool in_row = t != nullptr && !frames_.empty() &&
-                frames_.back().kind == frame_kind::row && t->row != nullptr &&
-                t->next_cell < t->row->cells.size();
+                frames_.back().kind == frame_kind::row && t->row != npos &&
+                t->next_cell < t->plan.cell_count(t->row);
   if (!in_row) {
     request_space();
     push(n, frame_kind::plain, role::table_cell);
     return;
   }
-  const cell_place& place = t->row->cells[t->next_cell++];
+  cell_place place = t->plan.cell(t->row, t->next_cell++);
   close_wrappers();
   open_pending_frames();
   if (place.continues_previous) {
@@ -1250,7 +1243,7 @@ void body_writer::enter_cell(node_id n) {
     // {}: a first cell starting with "[" must not be read as the optional
     // argument of the \tabularnewline before it.
     if (place.column == 0 && place.span == 1) write_latex("{}");
-    if (t->row->header) write_latex("\\bfseries ");
+    if (t->plan.is_header(t->row)) write_latex("\\bfseries ");
   }
   push(n, frame_kind::cell, role::table_cell);
   frames_.back().opened = true;
