@@ -1,15 +1,22 @@
-// The bounds on elements (see tree_builder.h): past max_open_elements, past
-// the element budget, or past max_cells_per_row, a start tag of an element
-// that only styles or groups text creates no element and opens none. Its
-// text stays, in order, in the element around it; where the element would
-// have separated words (a block, a line break, a list item, a cell) a space
-// keeps them apart. Only formatting is lost. Its end tag then acts on the
-// elements that are open, as an end tag without a start tag does.
+// The bounds on elements (see tree_builder.h): past max_open_elements or
+// past the element budget, a start tag of an element that only styles or
+// groups text creates no element and opens none. Its text stays, in order,
+// in the element around it; where the element would have separated words (a
+// block, a line break, a list item) a space keeps them apart. Only
+// formatting is lost. Its end tag then acts on the elements that are open,
+// as an end tag without a start tag does.
+//
+// Table rows and cells opened without closing the last one are bounded the
+// same way: past max_cells_per_row a cell start tag, and past the budget a
+// row start tag, continue the open cell after a space; past the budget a row
+// start tag right after an empty row is dropped.
 //
 // Never dropped: elements that change how what follows is read (tables,
 // forms, raw text, templates, select, foreign content), that hide what they
 // hold (a hidden attribute, dialog, and unknown tags, among them video and
-// canvas), or that carry text of their own (images and their alt text).
+// canvas), or that carry text of their own (images and their alt text); but
+// past max_open_elements any element that would land at the depth limit is
+// dropped, since it would hold nothing.
 #include "html5/tree_builder.h"
 
 #include <algorithm>
@@ -108,6 +115,17 @@ bool tree_builder::drop_start_tag(const token& t) {
   return true;
 }
 
+bool tree_builder::drop_other_start_tag(const token& t) {
+  if (text_role_of(token_tag_) != text_role::kept) return drop_start_tag(t);
+  if (token_tag_ == tag::selectedcontent || open_.size() < max_open_elements) {
+    return false;
+  }
+  // Landing at the depth limit, it would be a leaf: whatever follows goes
+  // beside it, so it would hide nothing and show nothing.
+  std::size_t parent_depth = doc_[appropriate_place().parent].depth;
+  return parent_depth + 1 >= max_tree_depth;
+}
+
 bool tree_builder::drop_implied_p() {
   if (within_element_bounds()) return false;
   leave_separating_space();
@@ -138,6 +156,15 @@ bool tree_builder::drop_cell_start_tag() {
     return false;
   }
   leave_separating_space();
+  return true;
+}
+
+bool tree_builder::drop_row_start_tag() {
+  bool in_cell = open_.current_is(tag::td) || open_.current_is(tag::th);
+  bool after_empty_row =
+      open_.current_is(tag::tr) && doc_[open_.current()].first_child == no_node;
+  if ((!in_cell && !after_empty_row) || within_element_bounds()) return false;
+  if (in_cell) leave_separating_space();
   return true;
 }
 

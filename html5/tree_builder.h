@@ -219,6 +219,10 @@ class tree_builder final : public token_sink {
   /// Whether the bounds drop the start tag being processed; a dropped one
   /// that separates words leaves a space in its place.
   bool drop_start_tag(const token& t);
+  /// The same for "any other start tag", which past max_open_elements also
+  /// drops elements that would land at the depth limit, where they would
+  /// hold nothing (unknown tags, hidden ones).
+  bool drop_other_start_tag(const token& t);
   /// The same for the p element an unmatched </p> implies.
   bool drop_implied_p();
   /// Whether reconstructing the formatting elements may clone `original`.
@@ -228,6 +232,9 @@ class tree_builder final : public token_sink {
   /// Whether a cell start tag inside a cell continues it instead, the row
   /// being full (max_cells_per_row).
   bool drop_cell_start_tag();
+  /// Whether a row start tag inside a cell continues it instead, or one
+  /// right after an empty row is dropped, past the element budget.
+  bool drop_row_start_tag();
   /// Whether one more element that styles or groups text fits; takes it
   /// from the budget when it does.
   bool within_element_bounds();

@@ -255,6 +255,13 @@ TEST(TreeBuilderLongInputs, HostileShapesFinishWithTheirContent) {
          EXPECT_EQ(count_elements(d, "br"), element_budget(5 * n));
          EXPECT_EQ(text_without_spaces(d), repeat("x", n));
        }},
+      {"rows without end tags",
+       [](std::size_t n) { return "<table>" + repeat("<tr><td>x", n); },
+       [](const document& d, std::size_t n) {
+         // The first row takes nothing from the budget.
+         EXPECT_EQ(count_elements(d, "tr"), element_budget(7 + 9 * n) + 1);
+         EXPECT_EQ(text_without_spaces(d), repeat("x", n));
+       }},
       {"cells without end tags",
        [](std::size_t n) { return "<table><tr>" + repeat("<td>x", n); },
        [](const document& d, std::size_t n) {
@@ -287,7 +294,12 @@ TEST(TreeBuilderLongInputs, HostileShapesFinishWithTheirContent) {
       {"characters around rows in a table",
        [](std::size_t n) { return "<table>" + repeat("x<tr> ", n / 4); },
        [](const document& d, std::size_t n) {
-         EXPECT_EQ(count_elements(d, "tr"), n / 4);
+         // Every row is empty (the text goes before the table): past the
+         // budget, a row after an empty one is dropped; the first row is
+         // not after one.
+         EXPECT_EQ(count_elements(d, "tr"),
+                   element_budget(7 + 6 * (n / 4)) + 1);
+         EXPECT_EQ(text_without_spaces(d), repeat("x", n / 4));
        }},
       {"<a repeated in an open element",
        [](std::size_t n) { return "<div>" + repeat("<a", n); },
@@ -347,6 +359,29 @@ TEST(TreeBuilderLongInputs, HostileShapesFinishWithTheirContent) {
     document doc = parse_document(c.make(long_input_repeats));
     c.check(doc, long_input_repeats);
   }
+}
+
+// Past the element budget, elements that style or group text are dropped,
+// but not one that hides what it holds, nor one that carries text.
+TEST(TreeBuilderBounds, HiddenElementsAndImagesAreKeptPastTheBudget) {
+  std::string input = repeat("<p>x", element_allowance * 2) +
+                      "<span hidden>secret</span><b>bold</b><img alt=picture>"
+                      "<video>fallback</video>";
+  document doc = parse_document(input);
+  ASSERT_LT(count_elements(doc, "p"), element_allowance * 2);
+  EXPECT_EQ(count_elements(doc, "span"), 1u);
+  EXPECT_EQ(count_elements(doc, "b"), 0u);
+  EXPECT_EQ(count_elements(doc, "img"), 1u);
+  EXPECT_EQ(count_elements(doc, "video"), 1u);
+  EXPECT_NE(all_text(doc).find("secretboldfallback"), std::string::npos);
+}
+
+// Past max_open_elements, an element that would land at the depth limit,
+// where it could hold nothing, is dropped whatever its tag.
+TEST(TreeBuilderBounds, DeepElementsOfAnyTagAreBounded) {
+  document doc = parse_document(repeat("<x hidden>", 10000) + "text");
+  EXPECT_EQ(count_elements(doc, "x"), max_open_elements - 2);
+  EXPECT_EQ(all_text(doc), "text");
 }
 
 // Tag soup from a fixed seed, with multibyte characters, U+0000, tables,

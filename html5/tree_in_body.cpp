@@ -80,7 +80,7 @@ void tree_builder::in_body_start(token& t) {
   }
   // Any other start tag.
   reconstruct_formatting();
-  if (drop_start_tag(t)) return;
+  if (drop_other_start_tag(t)) return;
   node_id element = insert_html_element(t);
   if (token_tag_ == tag::selectedcontent) note_select_part(element, t);
 }

@@ -319,8 +319,10 @@ bool tree_builder::in_row(token& t) {
       case tag::colgroup:
       case tag::tbody:
       case tag::tfoot:
-      case tag::thead:
-      case tag::tr: break;
+      case tag::thead: break;
+      case tag::tr:
+        if (drop_row_start_tag()) return true;
+        break;
       default: return in_table(t);
     }
   } else if (is_end(t)) {
@@ -412,6 +414,7 @@ bool tree_builder::in_cell(token& t) {
             drop_cell_start_tag()) {
           return true;
         }
+        if (token_tag_ == tag::tr && drop_row_start_tag()) return true;
         close_cell();
         return false;
       default: break;
