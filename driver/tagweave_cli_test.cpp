@@ -1069,10 +1069,10 @@ TEST(TagweaveCommandLine, AnOutputIsReplacedOnlyByAWholeDocument) {
   const std::string old = "KEEP\n";
   const std::string page = "<h1>New</h1>\n<p>x\n";
   const std::string page_tex = default_document("\\section*{New}\\par x\n");
-  // 4 MiB of paragraphs load within a limit of 32 MiB; their HTML5 tree
-  // does not fit in it.
+  // 12 MiB of paragraphs load within a limit of 32 MiB; their HTML5 tree
+  // and the decoded text do not fit in it.
   std::string paragraphs;
-  for (std::size_t i = 0; i < mib; ++i) paragraphs += "<p>x";
+  for (std::size_t i = 0; i < 3 * mib; ++i) paragraphs += "<p>x";
   // Lists nested 6 Mi deep: the early tag set's nesting outgrows 32 MiB.
   std::string deep;
   for (std::size_t i = 0; i < 6 * mib; ++i) deep += "<UL>";
