@@ -110,6 +110,23 @@ void parse_shape(benchmark::State& state, const testing::hostile_shape* shape) {
   report_bytes(state, text.size());
 }
 
+/// Peak heap, per byte of input, while a hostile shape of the given size is
+/// parsed; its text is copied inside the meter, one buffer of its size, as
+/// a file is loaded. bench/run prints it; the bar is 8.
+void parse_shape_memory(benchmark::State& state,
+                        const testing::hostile_shape* shape) {
+  std::string text = shape->text(static_cast<std::size_t>(state.range(0)));
+  double peak_per_byte = 0;
+  for (auto _ : state) {
+    testing::heap_meter meter;
+    document doc = parse_document(std::string(text));
+    benchmark::DoNotOptimize(doc);
+    peak_per_byte =
+        static_cast<double>(meter.peak()) / static_cast<double>(text.size());
+  }
+  state.counters["peak_per_input_byte"] = peak_per_byte;
+}
+
 /// Each hostile shape at 1 MiB and 16 MiB: linear means the second takes
 /// about 16 times the first; bench/run prints the ratio, which must stay
 /// below 20.
@@ -122,6 +139,12 @@ bool register_shapes() {
     at_one_and_sixteen_mib(benchmark::RegisterBenchmark(
         ("html5_parse/" + std::string(shape.name)).c_str(), parse_shape,
         &shape));
+    benchmark::RegisterBenchmark(
+        ("html5_parse_memory/" + std::string(shape.name)).c_str(),
+        parse_shape_memory, &shape)
+        ->Arg(16 << 20)
+        ->Iterations(1)
+        ->Unit(benchmark::kMillisecond);
   }
   return true;
 }

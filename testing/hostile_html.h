@@ -1,7 +1,8 @@
 // Hostile HTML shapes for the benchmarks: a unit repeated to a given size
 // between a head and a tail, each built to push one part of reading or
-// writing today's HTML toward quadratic time or deep recursion. The parser's
-// benchmark and the whole --html5 conversion's run the same shapes.
+// writing today's HTML toward quadratic time, deep recursion or a large
+// multiple of the input in memory. The parser's benchmark and the whole
+// --html5 conversion's run the same shapes, for time and for peak heap.
 #pragma once
 
 #ifdef __GLIBC__
@@ -52,6 +53,15 @@ inline const std::vector<hostile_shape>& hostile_shapes() {
          "</table>"},
         {"links_to_ids", "", "<a href=#t id=t>x</a> ", ""},
         {"long_preformatted_line", "<pre>", "x&lt;", "</pre>"},
+        // Shapes that make an element and a text node every few bytes:
+        // the bounds on elements keep their memory a few times the input.
+        {"formatting_and_text", "", "<b>x", ""},
+        {"paragraphs", "", "<p>x", ""},
+        {"line_breaks", "", "x<br>", ""},
+        {"cells_without_end_tags", "<table><tr>", "<td>x", ""},
+        {"rows_without_end_tags", "<table>", "<tr><td>x", ""},
+        {"empty_rows", "<table>", "<tr>", ""},
+        {"nested_unknown", "", "<x>", ""},
     };
   }();
   return shapes;
