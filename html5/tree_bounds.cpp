@@ -17,78 +17,13 @@
 // canvas), or that carry text of their own (images and their alt text); but
 // past max_open_elements any element that would land at the depth limit is
 // dropped, since it would hold nothing.
+#include "html5/tree_bounds.h"
 #include "html5/tree_builder.h"
 
 #include <algorithm>
 
 namespace tagweave::html5 {
 namespace {
-
-enum class text_role : std::uint8_t {
-  kept,        ///< never dropped
-  styling,     ///< inline: words run on without it
-  separating,  ///< without it a space keeps the words apart
-};
-
-text_role text_role_of(tag t) {
-  switch (t) {
-    case tag::a:
-    case tag::b:
-    case tag::big:
-    case tag::code:
-    case tag::em:
-    case tag::font:
-    case tag::i:
-    case tag::nobr:
-    case tag::s:
-    case tag::small:
-    case tag::span:
-    case tag::strike:
-    case tag::strong:
-    case tag::sub:
-    case tag::sup:
-    case tag::tt:
-    case tag::u:
-    case tag::var:
-    case tag::wbr: return text_role::styling;
-    case tag::address:
-    case tag::article:
-    case tag::aside:
-    case tag::blockquote:
-    case tag::br:
-    case tag::center:
-    case tag::dd:
-    case tag::details:
-    case tag::dir:
-    case tag::div:
-    case tag::dl:
-    case tag::dt:
-    case tag::fieldset:
-    case tag::figcaption:
-    case tag::figure:
-    case tag::footer:
-    case tag::h1:
-    case tag::h2:
-    case tag::h3:
-    case tag::h4:
-    case tag::h5:
-    case tag::h6:
-    case tag::header:
-    case tag::hgroup:
-    case tag::hr:
-    case tag::li:
-    case tag::main:
-    case tag::menu:
-    case tag::nav:
-    case tag::ol:
-    case tag::p:
-    case tag::search:
-    case tag::section:
-    case tag::summary:
-    case tag::ul: return text_role::separating;
-    default: return text_role::kept;
-  }
-}
 
 bool has_hidden_attribute(const token& t) {
   return std::any_of(t.attributes.begin(), t.attributes.end(),
@@ -97,26 +32,22 @@ bool has_hidden_attribute(const token& t) {
 
 }  // namespace
 
-bool tree_builder::within_element_bounds() {
-  if (open_.size() >= max_open_elements || element_budget_ == 0) return false;
-  --element_budget_;
-  return true;
-}
-
 void tree_builder::leave_separating_space() { insert_characters(" "); }
 
-bool tree_builder::drop_start_tag(const token& t) {
+bool tree_builder::drop_start_tag_past_bounds(const token& t) {
   text_role r = text_role_of(token_tag_);
-  if (r == text_role::kept || has_hidden_attribute(t) ||
-      within_element_bounds()) {
+  if (r == text_role::kept || within_element_bounds() ||
+      has_hidden_attribute(t)) {
     return false;
   }
   if (r == text_role::separating) leave_separating_space();
   return true;
 }
 
-bool tree_builder::drop_other_start_tag(const token& t) {
-  if (text_role_of(token_tag_) != text_role::kept) return drop_start_tag(t);
+bool tree_builder::drop_other_start_tag_past_bounds(const token& t) {
+  if (text_role_of(token_tag_) != text_role::kept) {
+    return drop_start_tag_past_bounds(t);
+  }
   if (token_tag_ == tag::selectedcontent || open_.size() < max_open_elements) {
     return false;
   }
@@ -130,20 +61,6 @@ bool tree_builder::drop_implied_p() {
   if (within_element_bounds()) return false;
   leave_separating_space();
   return true;
-}
-
-bool tree_builder::may_clone(node_id original) {
-  // Formatting elements all style text; a hidden one is always cloned.
-  if (doc_.attribute(original, "hidden")) return true;
-  return within_element_bounds();
-}
-
-void tree_builder::count_cell(node_id row) {
-  if (row != counted_row_) {
-    counted_row_ = row;
-    cells_in_row_ = 0;
-  }
-  ++cells_in_row_;
 }
 
 bool tree_builder::drop_cell_start_tag() {

@@ -21,6 +21,7 @@
 #include "html5/dom.h"
 #include "html5/token.h"
 #include "html5/tokenizer.h"
+#include "html5/tree_bounds.h"
 #include "html5/tree_formatting.h"
 #include "html5/tree_open_elements.h"
 
@@ -215,29 +216,56 @@ class tree_builder final : public token_sink {
   void push_formatting(node_id element, tag name);
   void add_missing_attributes(node_id element, const token& t);
 
-  // The bounds on elements (tree_bounds.cpp).
+  // The bounds on elements (tree_bounds.cpp). Each check is a comparison
+  // or two while the bounds are far: it runs for most start tags.
   /// Whether the bounds drop the start tag being processed; a dropped one
   /// that separates words leaves a space in its place.
-  bool drop_start_tag(const token& t);
+  bool drop_start_tag(const token& t) {
+    if (!below_bounds()) return drop_start_tag_past_bounds(t);
+    if (text_role_of(token_tag_) != text_role::kept) --element_budget_;
+    return false;
+  }
+  bool drop_start_tag_past_bounds(const token& t);
   /// The same for "any other start tag", which past max_open_elements also
   /// drops elements that would land at the depth limit, where they would
   /// hold nothing (unknown tags, hidden ones).
-  bool drop_other_start_tag(const token& t);
+  bool drop_other_start_tag(const token& t) {
+    if (!below_bounds()) return drop_other_start_tag_past_bounds(t);
+    if (text_role_of(token_tag_) != text_role::kept) --element_budget_;
+    return false;
+  }
+  bool drop_other_start_tag_past_bounds(const token& t);
   /// The same for the p element an unmatched </p> implies.
   bool drop_implied_p();
-  /// Whether reconstructing the formatting elements may clone `original`.
-  bool may_clone(node_id original);
+  /// Whether reconstructing the formatting elements may clone `original`
+  /// (formatting elements all style text; a hidden one is always cloned).
+  bool may_clone(node_id original) {
+    return within_element_bounds() || doc_.attribute(original, "hidden");
+  }
   /// Counts a cell the row `row` gets.
-  void count_cell(node_id row);
+  void count_cell(node_id row) {
+    if (row != counted_row_) {
+      counted_row_ = row;
+      cells_in_row_ = 0;
+    }
+    ++cells_in_row_;
+  }
   /// Whether a cell start tag inside a cell continues it instead, the row
   /// being full (max_cells_per_row).
   bool drop_cell_start_tag();
   /// Whether a row start tag inside a cell continues it instead, or one
   /// right after an empty row is dropped, past the element budget.
   bool drop_row_start_tag();
+  bool below_bounds() const {
+    return open_.size() < max_open_elements && element_budget_ > 0;
+  }
   /// Whether one more element that styles or groups text fits; takes it
   /// from the budget when it does.
-  bool within_element_bounds();
+  bool within_element_bounds() {
+    if (!below_bounds()) return false;
+    --element_budget_;
+    return true;
+  }
   void leave_separating_space();
 
   // The generic algorithms.
