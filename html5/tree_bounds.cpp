@@ -16,7 +16,8 @@
 // hold (a hidden attribute, dialog, and unknown tags, among them video and
 // canvas), or that carry text of their own (images and their alt text); but
 // past max_open_elements any element that would land at the depth limit is
-// dropped, since it would hold nothing.
+// dropped, since it would hold nothing: an unknown one, a hidden one, or an
+// SVG or MathML one that holds no HTML.
 #include "html5/tree_bounds.h"
 #include "html5/tree_builder.h"
 
@@ -48,13 +49,28 @@ bool tree_builder::drop_other_start_tag_past_bounds(const token& t) {
   if (text_role_of(token_tag_) != text_role::kept) {
     return drop_start_tag_past_bounds(t);
   }
-  if (token_tag_ == tag::selectedcontent || open_.size() < max_open_elements) {
-    return false;
-  }
-  // Landing at the depth limit, it would be a leaf: whatever follows goes
-  // beside it, so it would hide nothing and show nothing.
+  return token_tag_ != tag::selectedcontent &&
+         open_.size() >= max_open_elements && lands_at_depth_limit();
+}
+
+// Landing at the depth limit, an element is a leaf: whatever follows goes
+// beside it, so it would hide nothing and show nothing.
+bool tree_builder::lands_at_depth_limit() const {
   std::size_t parent_depth = doc_[appropriate_place().parent].depth;
   return parent_depth + 1 >= max_tree_depth;
+}
+
+bool tree_builder::drop_foreign_start_tag(element_namespace space) {
+  if (open_.size() < max_open_elements) return false;
+  // Integration points: what follows them is read as HTML.
+  bool holds_html =
+      space == element_namespace::svg
+          ? token_tag_ == tag::foreignobject || token_tag_ == tag::desc ||
+                token_tag_ == tag::title
+          : token_tag_ == tag::mi || token_tag_ == tag::mo ||
+                token_tag_ == tag::mn || token_tag_ == tag::ms ||
+                token_tag_ == tag::mtext || token_tag_ == tag::annotation_xml;
+  return !holds_html && lands_at_depth_limit();
 }
 
 bool tree_builder::drop_implied_p() {

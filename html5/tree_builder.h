@@ -235,6 +235,12 @@ class tree_builder final : public token_sink {
     return false;
   }
   bool drop_other_start_tag_past_bounds(const token& t);
+  /// The same for a start tag in foreign content, in namespace `space`:
+  /// only past max_open_elements, where the element would land at the
+  /// depth limit, and not for the elements that hold HTML.
+  bool drop_foreign_start_tag(element_namespace space);
+  /// Whether an element inserted now would land at the depth limit, a leaf.
+  bool lands_at_depth_limit() const;
   /// The same for the p element an unmatched </p> implies.
   bool drop_implied_p();
   /// Whether reconstructing the formatting elements may clone `original`

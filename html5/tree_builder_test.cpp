@@ -339,8 +339,9 @@ TEST(TreeBuilderLongInputs, HostileShapesFinishWithTheirContent) {
        [](std::size_t n) {
          return "<svg>" + repeat("<g>", n / 2) + repeat("</x>", n / 2);
        },
-       [](const document& d, std::size_t n) {
-         EXPECT_EQ(count_elements(d, "g"), n / 2);
+       [](const document& d, std::size_t) {
+         // html, body and svg are open below them.
+         EXPECT_EQ(count_elements(d, "g"), max_open_elements - 3);
        }},
       {"repeated html attributes",
        [](std::size_t n) {

@@ -150,6 +150,7 @@ tree_builder::foreign_result tree_builder::foreign_start_tag(token& t) {
     return foreign_result::use_insertion_mode;
   }
   element_namespace space = open_.current_space();
+  if (drop_foreign_start_tag(space)) return foreign_result::done;
   insert_foreign_element(t, space);
   if (t.self_closing) open_.pop();
   return foreign_result::done;
