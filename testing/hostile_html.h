@@ -62,6 +62,7 @@ inline const std::vector<hostile_shape>& hostile_shapes() {
         {"rows_without_end_tags", "<table>", "<tr><td>x", ""},
         {"empty_rows", "<table>", "<tr>", ""},
         {"nested_unknown", "", "<x>", ""},
+        {"nested_svg", "<svg>", "<g>", ""},
     };
   }();
   return shapes;
