@@ -152,6 +152,17 @@ std::size_t write_escaped_character(byte_sink& out, std::string_view text,
   return at + 1;
 }
 
+std::string first_words_of(std::string_view text, std::size_t limit) {
+  std::size_t end = text.rfind(' ', limit);
+  if (end == std::string_view::npos || end < limit / 2) {
+    end = limit;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
+      --end;
+    }
+  }
+  return std::string(text.substr(0, end)) + "...";
+}
+
 void write_escaped(byte_sink& out, std::string_view text, escape_state& state) {
   std::size_t at = 0;
   while (at < text.size()) at = write_escaped_character(out, text, at, state);

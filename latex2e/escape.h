@@ -49,6 +49,10 @@ std::size_t write_escaped_character(byte_sink& out, std::string_view text,
 std::size_t plain_run_end(std::string_view text, std::size_t at,
                           std::size_t limit);
 
+/// `text` cut after about `limit` bytes (which it must exceed): at the last
+/// space past half the limit, else at a character's end, with "..." after.
+std::string first_words_of(std::string_view text, std::size_t limit);
+
 /// Writes `text` escaped, white space included as it is.
 void write_escaped(byte_sink& out, std::string_view text, escape_state& state);
 

@@ -137,14 +137,7 @@ void write_title_command(byte_sink& out, std::string_view open,
 /// `text` as the title block holds it: whole, or its first words and "...".
 std::string block_text(std::string_view text) {
   if (text.size() <= max_title_block_text) return std::string(text);
-  std::size_t end = text.rfind(' ', max_title_block_text);
-  if (end == std::string_view::npos || end < max_title_block_text / 2) {
-    end = max_title_block_text;
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
-      --end;
-    }
-  }
-  return std::string(text.substr(0, end)) + "...";
+  return first_words_of(text, max_title_block_text);
 }
 
 /// After \maketitle, a title or author the block had to cut, whole, as a

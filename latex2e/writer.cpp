@@ -112,17 +112,7 @@ std::string first_words(const document& doc, node_id element,
     std::reverse(pending.begin() + static_cast<std::ptrdiff_t>(mark),
                  pending.end());
   }
-  if (!cut) return text;
-  std::size_t end = text.rfind(' ', limit);
-  if (end == std::string::npos || end < limit / 2) {
-    end = limit;
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
-      --end;
-    }
-  }
-  text.resize(end);
-  text += "...";
-  return text;
+  return cut ? first_words_of(text, limit) : text;
 }
 
 enum class frame_kind : std::uint8_t {
