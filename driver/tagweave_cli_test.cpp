@@ -1283,7 +1283,7 @@ TEST(TagweaveCommandLine, Html5ImagesAreLookedUpBesideThePage) {
   EXPECT_EQ(tex, html5_document(page, (dir.path() / "docs").string()));
   EXPECT_NE(tex.find("\\twimage{img/ok.png}\\allowbreak{}[broken]\\allowbreak{}"
                      "[missing]\\allowbreak{}[remote]\\allowbreak{}"
-                     "\\twimage{img/ok.png}\\allowbreak{}"
+                     "\\twimage{img/ok.png}%\n\\allowbreak{}"
                      "\\twimage{img/under_score.png}"),
             std::string::npos)
       << tex;

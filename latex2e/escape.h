@@ -14,13 +14,19 @@
 
 namespace tagweave::latex2e {
 
-/// TeX reads its input a line at a time into a buffer of 200000 bytes, and
-/// a minified page is one line: the writer ends its own lines after about
-/// this many bytes, with a space's line end between words and "%" and a
-/// line end (which add nothing) between two tokens elsewhere. What it
-/// writes between two chances to end a line is bounded too: a URL, an
-/// image's path, a table's column list.
-inline constexpr std::size_t max_output_line = 2000;
+/// The .tex is written for people too: a line ends at the first space
+/// between words past this column, so that lines are about as wide as a
+/// reader's window, and a space is never written at a line's start, where
+/// TeX would drop it.
+inline constexpr std::size_t wrap_column = 80;
+
+/// Where no space comes (a long word, a run of tokens), a line is ended
+/// after about this many bytes with "%" and a line end, which add nothing.
+/// It also keeps every line far below TeX's input buffer (200000 bytes),
+/// which a minified page of one line would overflow. What the writer writes
+/// between two chances to end a line is bounded too: a URL, an image's
+/// path, a table's column list, a word's escaped piece.
+inline constexpr std::size_t max_output_line = 100;
 
 /// TeX holds a whole paragraph in its main memory (5 million words in TeX
 /// Live) before breaking it into lines: a paragraph's LaTeX is ended after

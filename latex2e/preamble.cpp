@@ -96,8 +96,8 @@ void write_text_in_lines(byte_sink& out, std::string_view text,
                          escape_state& escape, std::size_t line_start,
                          std::size_t paragraph_bytes = 0) {
   std::size_t paragraph_start = out.written();
-  auto end_line_if_long = [&](std::string_view line_end) {
-    if (out.written() - line_start <= max_output_line) return false;
+  auto end_line_if_long = [&](std::string_view line_end, std::size_t after) {
+    if (out.written() - line_start <= after) return false;
     out.write(line_end);
     line_start = out.written();
     return true;
@@ -113,13 +113,13 @@ void write_text_in_lines(byte_sink& out, std::string_view text,
         // A comment ended the line and a control character wrote nothing:
         // TeX would drop a space at a line's start, "{} " keeps it.
         out.write("{} ");
-      } else if (!end_line_if_long("\n")) {
+      } else if (!end_line_if_long("\n", wrap_column)) {
         out.put(' ');
       }
       ++at;
       continue;
     }
-    end_line_if_long("%\n");
+    end_line_if_long("%\n", max_output_line);
     at = write_escaped_character(out, text, at, escape);
   }
 }

@@ -53,6 +53,12 @@ constexpr std::size_t tab_width = 8;
 /// pieces: TeX cannot break a word longer than a line, which then runs off
 /// the page, and no word of a language is this long.
 constexpr std::size_t word_piece = 64;
+/// Words joined by no-break spaces are one word to TeX: past this many
+/// bytes without a chance to break the line, a no-break space becomes a
+/// space where TeX breaks only if the line cannot be set otherwise, so that
+/// a long run of them breaks between two words rather than inside one.
+constexpr std::size_t no_break_run = word_piece / 2;
+constexpr std::string_view no_break_space = "\xC2\xA0";
 /// TeX's time to break a paragraph grows with the square of its forced line
 /// breaks (10000 br: 0.8 s; 60000: 23 s): a paragraph is ended, where a
 /// line break falls, after this many lines, which TeX sets in a few
@@ -302,6 +308,9 @@ class body_writer {
   /// Between two pieces of a long word: a chance to break the line, or a
   /// paragraph's end where the paragraph has grown too long.
   void break_long_word();
+  /// "~", or past no_break_run bytes without a chance to break, a space
+  /// TeX breaks only where it must.
+  void write_no_break_space();
   void end_paragraph_here();
   void write_preformatted(std::string_view piece);
   void flush_pre_newlines();
@@ -708,12 +717,31 @@ void body_writer::write_flowing(std::string_view piece) {
       if (word_bytes_ >= word_piece) break_long_word();
       std::size_t end = std::min(piece.size(), at + word_piece - word_bytes_);
       while (end < piece.size() && (piece[end] & 0xC0) == 0x80) ++end;
+      std::size_t nbsp = piece.substr(0, end).find(no_break_space, at);
+      if (nbsp == at) {
+        write_no_break_space();
+        at += no_break_space.size();
+        continue;
+      }
       end_long_line();
       std::size_t from = at;
-      at = write_escaped_word(out_, piece.substr(0, end), at, escape_);
+      at = write_escaped_word(out_, piece.substr(0, std::min(end, nbsp)), at,
+                              escape_);
       word_bytes_ += at - from;
     }
   }
+}
+
+void body_writer::write_no_break_space() {
+  end_long_line();
+  if (word_bytes_ < no_break_run) {
+    out_.put('~');
+    word_bytes_ += no_break_space.size();
+  } else {
+    out_.write("\\penalty9999\\ ");
+    word_bytes_ = 0;
+  }
+  escape_.ligature_start = 0;
 }
 
 void body_writer::break_long_word() {
@@ -752,7 +780,7 @@ void body_writer::write_latex(std::string_view latex) {
 
 void body_writer::write_space() {
   std::size_t column = out_.written() - line_start_;
-  if (column > max_output_line) {
+  if (column > wrap_column) {
     out_.put('\n');
     line_start_ = out_.written();
   } else if (column == 0) {
