@@ -161,6 +161,7 @@ class driver {
                                   byte_sink& dest) {
     document_options options = options_;
     options.image_folder = input == "-" ? "." : folder_of(input);
+    if (input != "-") options.page_file = file_name_of(input);
     conversion_status status =
         convert_html5_document(std::move(bytes), dest, options);
     if (!status.unsupported_encoding.empty()) {
@@ -171,6 +172,10 @@ class driver {
           messages::untypeset_characters(input, status.untypeset_characters));
     }
     return status;
+  }
+
+  static std::string file_name_of(std::string_view path) {
+    return std::string(path.substr(path.rfind('/') + 1));
   }
 
   static std::string folder_of(std::string_view path) {

@@ -1,6 +1,8 @@
 #include "driver/run_options.h"
 
 #include <getopt.h>
+
+#include <cstdio>
 #include <string>
 
 namespace tagweave {
@@ -11,7 +13,13 @@ namespace {
 constexpr const char* short_options = "+npcst:a:h:f:o:";
 
 // Values getopt_long returns for the long options without a short form.
-enum : int { help_option = 256, version_option, html5_option, encoding_option };
+enum : int {
+  help_option = 256,
+  version_option,
+  html5_option,
+  encoding_option,
+  link_urls_option,
+};
 
 constexpr option long_options[] = {
     {"numbered", no_argument, nullptr, 'n'},
@@ -27,8 +35,21 @@ constexpr option long_options[] = {
     {"version", no_argument, nullptr, version_option},
     {"html5", no_argument, nullptr, html5_option},
     {"encoding", required_argument, nullptr, encoding_option},
+    {"link-urls", required_argument, nullptr, link_urls_option},
     {nullptr, 0, nullptr, 0},
 };
+
+/// --link-urls=footnote|none; false for any other value.
+bool read_link_urls(std::string_view value, document_options& document) {
+  if (value == "footnote") {
+    document.link_urls = link_url_display::footnote;
+  } else if (value == "none") {
+    document.link_urls = link_url_display::none;
+  } else {
+    return false;
+  }
+  return true;
+}
 
 /// Applies one option of the document; false for a value that is none.
 bool apply_document_option(int option, const char* argument,
@@ -44,6 +65,7 @@ bool apply_document_option(int option, const char* argument,
     case 'o': document.style = argument; return true;
     case html5_option: document.mode = reading_mode::html5; return true;
     case encoding_option: document.encoding = argument; return true;
+    case link_urls_option: return read_link_urls(argument, document);
     default: return false;
   }
 }
@@ -59,6 +81,13 @@ command_line read_command_line(int argc, char* argv[]) {
                                  nullptr)) != -1) {
     if (apply_document_option(option, optarg, line.document)) continue;
     switch (option) {
+      case link_urls_option:
+        // getopt accepts any value: say, as it would, what was wrong.
+        std::fprintf(stderr,
+                     "%s: --link-urls takes footnote or none, not '%s'\n",
+                     argv[0], optarg);
+        line.bad_option = true;
+        break;
       case 's': line.to_stdout = true; break;
       case help_option: line.request = command_line::run_request::help; break;
       case version_option:
@@ -97,7 +126,9 @@ std::string help_text(std::string_view program_name) {
          "\t\t--page-break --contents --header=string --footer=string\n"
          "\t\t--style=string --stdout --help --version\n"
          "\t\t--html5 (read today's HTML, write LaTeX2e for pdflatex)\n"
-         "\t\t--encoding=label (with --html5: the input's encoding)\n";
+         "\t\t--encoding=label (with --html5: the input's encoding)\n"
+         "\t\t--link-urls=footnote|none (with --html5: a link's URL in a "
+         "footnote)\n";
 }
 
 }  // namespace tagweave

@@ -57,7 +57,9 @@ const std::string help =
     "\t\t--page-break --contents --header=string --footer=string\n"
     "\t\t--style=string --stdout --help --version\n"
     "\t\t--html5 (read today's HTML, write LaTeX2e for pdflatex)\n"
-    "\t\t--encoding=label (with --html5: the input's encoding)\n";
+    "\t\t--encoding=label (with --html5: the input's encoding)\n"
+    "\t\t--link-urls=footnote|none (with --html5: a link's URL in a "
+    "footnote)\n";
 
 using testing::banner;
 using testing::default_document;
@@ -388,6 +390,12 @@ TEST(TagweaveCommandLine, UnusableCommandLinesPrintUsageAndTouchNoFile) {
       {.name = "options only",
        .args = {"-n", "-s", "-t", "Title"},
        .err = usage,
+       .status = 1},
+      {.name = "--link-urls takes footnote or none",
+       .args = {"--html5", "--link-urls=all", "page.html"},
+       .setup = page,
+       .err =
+           "tagweave: --link-urls takes footnote or none, not 'all'\n" + usage,
        .status = 1},
       {.name = "unknown option before a file",
        .args = {"-x", "page.html"},
@@ -992,8 +1000,8 @@ namespace {
 /// What the library writes for `bytes` in html5 mode, images looked up in
 /// `folder`: the command line must write the same.
 std::string html5_document(std::string_view bytes, std::string folder = ".",
-                           std::optional<std::string> encoding = {}) {
-  document_options options;
+                           std::optional<std::string> encoding = {},
+                           document_options options = {}) {
   options.mode = reading_mode::html5;
   options.image_folder = std::move(folder);
   options.encoding = std::move(encoding);
@@ -1025,6 +1033,12 @@ TEST(TagweaveCommandLine, Html5HeaderAndFooterTextStandOnLinesOfTheirOwn) {
 TEST(TagweaveCommandLine, Html5Mode) {
   const std::string page = "<title>T</title><p>caf\xC3\xA9 &amp; more";
   const std::string latin1 = "<p>caf\xE9";
+  const std::string linked =
+      "<a href='https://h/'>web</a> <a href='page.html#s'>up</a><p id=s>x";
+  document_options own_file;
+  own_file.page_file = "page.html";
+  document_options without_urls = own_file;
+  without_urls.link_urls = link_url_display::none;
   run_cases({
       {.name = "--html5 writes the .tex beside the page",
        .args = {"--html5", "page.html"},
@@ -1051,6 +1065,17 @@ TEST(TagweaveCommandLine, Html5Mode) {
        .err = "encoding Shift_JIS is not supported: read as UTF-8.\n",
        .created = {file("page.tex",
                         html5_document("<meta charset=shift_jis>" + page))}},
+      {.name = "a link's URL goes in a footnote; a link to the page's own "
+               "file with a fragment jumps inside it",
+       .args = {"--html5", "page.html"},
+       .setup = {file("page.html", linked)},
+       .created = {file("page.tex",
+                        html5_document(linked, ".", {}, own_file))}},
+      {.name = "--link-urls=none writes no footnote",
+       .args = {"--html5", "--link-urls=none", "page.html"},
+       .setup = {file("page.html", linked)},
+       .created = {file("page.tex",
+                        html5_document(linked, ".", {}, without_urls))}},
       {.name = "characters no font has are counted in one line, status 0",
        .args = {"--html5", "page.html"},
        .setup = {file("page.html", "\xF0\x9F\x98\x80 \xE4\xB8\xAD")},

@@ -36,7 +36,52 @@ bool is_allowed_scheme(std::string_view scheme) {
   return false;
 }
 
+/// `url` without a leading "scheme:" (and the "//" after it) and a final
+/// "/", as a reader recognizes the same address.
+std::string_view bare_address(std::string_view url) {
+  std::size_t colon = url.find(':');
+  if (colon != std::string_view::npos && colon > 0 &&
+      is_ascii_letter(url.front())) {
+    bool scheme = true;
+    for (std::size_t i = 1; i < colon && scheme; ++i) {
+      scheme = is_scheme_character(url[i]);
+    }
+    if (scheme) url.remove_prefix(colon + 1);
+  }
+  while (url.substr(0, 1) == "/") url.remove_prefix(1);
+  if (url.size() > 1 && url.back() == '/') url.remove_suffix(1);
+  return url;
+}
+
+bool same_ignoring_case(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x | 0x20);
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y | 0x20);
+    if (x != y) return false;
+  }
+  return true;
+}
+
 }  // namespace
+
+std::optional<std::string_view> own_page_fragment(std::string_view clean_href,
+                                                  std::string_view page_file) {
+  std::size_t hash = clean_href.find('#');
+  if (page_file.empty() || hash == std::string_view::npos ||
+      hash + 1 == clean_href.size()) {
+    return std::nullopt;
+  }
+  std::string_view path = clean_href.substr(0, hash);
+  while (path.substr(0, 2) == "./") path.remove_prefix(2);
+  if (path != page_file) return std::nullopt;
+  return clean_href.substr(hash + 1);
+}
+
+bool text_shows_url(std::string_view text, std::string_view clean_href) {
+  return same_ignoring_case(bare_address(text), bare_address(clean_href));
+}
 
 std::string cleaned_href(std::string_view href) {
   while (!href.empty() && is_strippable(href.front())) href.remove_prefix(1);

@@ -5,6 +5,7 @@
 // of a web page expects are written as links; any other href is text.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -25,5 +26,16 @@ link_kind classify_link(std::string_view href);
 /// trailing spaces and control characters removed, and tabs and line
 /// breaks removed anywhere.
 std::string cleaned_href(std::string_view href);
+
+/// For a relative link to the page's own file with a fragment
+/// ("struct.Vec.html#method.push" or "./struct.Vec.html#x" on the page
+/// struct.Vec.html), the fragment: a jump inside the document. Else
+/// nothing. `clean_href` is cleaned_href's result.
+std::optional<std::string_view> own_page_fragment(std::string_view clean_href,
+                                                  std::string_view page_file);
+
+/// Whether a link's text already shows its URL to a reader of paper: the
+/// URL itself, with or without its scheme, "mailto:" or a final "/".
+bool text_shows_url(std::string_view text, std::string_view clean_href);
 
 }  // namespace tagweave::latex2e

@@ -224,13 +224,28 @@ struct link_targets {
   }
 };
 
-link_targets find_link_targets(const document& doc) {
+/// The id a link jumps to inside the document: "#id", or the page's own
+/// file with a fragment.
+std::optional<std::string> in_document_id(std::string_view href,
+                                          std::string_view page_file) {
+  link_kind kind = classify_link(href);
+  if (kind == link_kind::in_page) return cleaned_href(href).substr(1);
+  if (kind != link_kind::relative) return std::nullopt;
+  std::string clean = cleaned_href(href);
+  auto fragment = own_page_fragment(clean, page_file);
+  if (!fragment) return std::nullopt;
+  return std::string(*fragment);
+}
+
+link_targets find_link_targets(const document& doc,
+                               std::string_view page_file) {
   std::unordered_set<std::string> wanted;
   for (node_id n = 0; n < doc.size(); ++n) {
     if (doc[n].kind != node_kind::element || doc[n].name != tag::a) continue;
     auto href = doc.attribute(n, "href");
-    if (href && classify_link(*href) == link_kind::in_page) {
-      wanted.insert(cleaned_href(*href).substr(1));
+    if (!href) continue;
+    if (auto id = in_document_id(*href, page_file)) {
+      wanted.insert(std::move(*id));
     }
   }
   link_targets targets;
@@ -256,7 +271,7 @@ class body_writer {
       : doc_(doc),
         out_(out),
         options_(options),
-        targets_(find_link_targets(doc)),
+        targets_(find_link_targets(doc, options.page_file)),
         // The body starts on a line of its own, after the preamble.
         line_start_(out.written()),
         paragraph_start_(out.written()) {}
@@ -343,6 +358,12 @@ class body_writer {
   void enter_list_item(node_id n, role r);
   void enter_preformatted(node_id n);
   void enter_link(node_id n);
+  bool footnote_fits();
+  /// After a link to the web whose text does not show its URL: the URL in
+  /// a footnote, for paper.
+  void write_url_footnote();
+  /// Keeps what a link's text needs for text_shows_url.
+  void note_link_text(std::string_view text);
   void enter_wrapper(node_id n, std::string open, bool underline);
   void enter_inline_group(node_id n, role r, std::string open);
   void enter_table(node_id n);
@@ -401,6 +422,12 @@ class body_writer {
   std::vector<wrapper> wrappers_;
   bool wrappers_written_ = false;
   bool in_link_ = false;
+  /// The link being written: its text (the first bytes, collapsed), where
+  /// its LaTeX began, and its URL when a footnote may show it.
+  std::string link_text_;
+  std::size_t link_start_ = 0;
+  std::string link_url_;
+  std::size_t captions_ = 0;  ///< table captions open
 
   std::size_t pre_depth_ = 0;
   std::size_t pre_newlines_ = 0;
@@ -530,8 +557,11 @@ void body_writer::leave() {
   frame& f = frames_.back();
   switch (f.kind) {
     case frame_kind::row: leave_row(); break;
-    case frame_kind::cell:
-    case frame_kind::caption: --cells_; break;
+    case frame_kind::cell: --cells_; break;
+    case frame_kind::caption:
+      --cells_;
+      --captions_;
+      break;
     default: break;
   }
   if (f.element_role == role::preformatted &&
@@ -546,7 +576,10 @@ void body_writer::leave() {
   }
   bool was_block = block_like(f.kind) && f.kind != frame_kind::item;
   if (f.pushed_wrapper) wrappers_.pop_back();
-  if (f.pushed_wrapper && f.element_role == role::link) in_link_ = false;
+  if (f.pushed_wrapper && f.element_role == role::link) {
+    in_link_ = false;
+    write_url_footnote();
+  }
   if (f.counts_group) --inline_groups_;
   if (f.restricts) --restricted_;
   if (f.counts_itemize) --itemize_depth_;
@@ -707,6 +740,7 @@ void body_writer::write_flowing(std::string_view piece) {
       for (const wrapper& w : wrappers_) underline = underline || w.underline;
       if (underline) close_wrappers();
     }
+    if (pending_space_ && !link_text_.empty()) note_link_text(" ");
     if (pending_space_ || at_block_start_ || drop_space_ ||
         pending_paragraph_ || first_unopened_ < frames_.size() ||
         !pending_targets_.empty()) {
@@ -728,6 +762,7 @@ void body_writer::write_flowing(std::string_view piece) {
       at = write_escaped_word(out_, piece.substr(0, std::min(end, nbsp)), at,
                               escape_);
       word_bytes_ += at - from;
+      note_link_text(piece.substr(from, at - from));
     }
   }
 }
@@ -1119,12 +1154,13 @@ void body_writer::enter_link(node_id n) {
   }
   std::string target = cleaned_href(href);
   std::string open;
-  if (kind == link_kind::in_page) {
-    auto name = targets_.name_of(std::string_view(target).substr(1));
-    if (!name) {
-      push(n, frame_kind::plain, role::plain);
-      return;
-    }
+  auto id = in_document_id(target, options_.page_file);
+  auto name = id ? targets_.name_of(*id) : std::nullopt;
+  if (kind == link_kind::in_page && !name) {
+    push(n, frame_kind::plain, role::plain);
+    return;
+  }
+  if (name) {
     open = "\\hyperlink{" + *name + "}{";
   } else {
     std::string url = escape_url(target);
@@ -1140,7 +1176,42 @@ void body_writer::enter_link(node_id n) {
   }
   enter_wrapper(n, std::move(open), false);
   frames_.back().element_role = role::link;
-  if (frames_.back().pushed_wrapper) in_link_ = true;
+  if (!frames_.back().pushed_wrapper) return;
+  in_link_ = true;
+  link_text_.clear();
+  link_start_ = out_.written();
+  link_url_ = kind == link_kind::web && !name ? target : std::string();
+}
+
+void body_writer::note_link_text(std::string_view text) {
+  // Enough to compare with the URL; a longer text is not the URL.
+  if (!in_link_ || link_url_.empty() ||
+      link_text_.size() > link_url_.size() + 8) {
+    return;
+  }
+  link_text_ += text;
+}
+
+bool body_writer::footnote_fits() {
+  // A heading's argument moves to the contents; a header row repeats on
+  // every page and a caption is a \multicolumn: no footnote there.
+  const table_state* t = planned_table();
+  return !restricted() && captions_ == 0 &&
+         (t == nullptr || (t->row != npos && !t->plan.is_header(t->row)));
+}
+
+void body_writer::write_url_footnote() {
+  bool due = options_.url_footnotes && !link_url_.empty() &&
+             out_.written() > link_start_ && footnote_fits() &&
+             !text_shows_url(link_text_, link_url_);
+  if (!due) return;
+  write_latex("\\footnote{\\href{");
+  out_.write(escape_url(link_url_));
+  out_.write("}{");
+  escape_state state;  // the URL's characters are the page's link, not text
+  write_url_as_text(out_, link_url_, state);
+  out_.write("}}");
+  escape_.ligature_start = 0;
 }
 
 void body_writer::enter_wrapper(node_id n, std::string open, bool underline) {
@@ -1290,6 +1361,7 @@ void body_writer::enter_caption(node_id n) {
   frames_.back().opened = true;
   frames_.back().list = npos;
   ++cells_;
+  ++captions_;
   first_unopened_ = frames_.size();
   pending_paragraph_ = pending_space_ = false;
   begin_block();

@@ -26,6 +26,12 @@ struct writer_options {
   image_resolver images;           ///< empty: every image is its alt text
   /// Tables as their cells' text: longtable refuses two-column pages.
   bool tables_as_text = false;
+  /// The page's own file name: links to it with a fragment jump inside the
+  /// document. Empty: only "#fragment" links do.
+  std::string page_file;
+  /// A link to the web whose text is not its URL gets the URL in a
+  /// footnote, for paper.
+  bool url_footnotes = false;
 };
 
 struct writer_report {

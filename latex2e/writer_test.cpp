@@ -260,6 +260,62 @@ TEST(Html5Writer, OnlyLinksAReaderExpectsAreLinks) {
   });
 }
 
+TEST(Html5Writer, LinksOnPaper) {
+  // Paper cannot be clicked: a link whose text is not its URL shows the URL
+  // in a footnote, where a footnote can go. A link to the page's own file
+  // with a fragment jumps inside the document, as "#id" does.
+  writer_options options;
+  options.url_footnotes = true;
+  options.page_file = "struct.Vec.html";
+  expect_bodies(
+      {
+          {"a link's URL in a footnote, breakable after its punctuation",
+           "<a href='https://h.org/a_b?x=1'>docs</a>.",
+           "\\href{https://h.org/a\\_b?x=1}{docs}\\footnote{\\href{https://"
+           "h.org/a\\_b?x=1}{https:/\\allowbreak{}/"
+           "\\allowbreak{}h.\\allowbreak{}"
+           "org/"
+           "\\allowbreak{}a\\_\\allowbreak{}b?\\allowbreak{}x=\\allowbreak{}1}}"
+           "%\n."},
+          {"none when the text is the URL, with or without its scheme or "
+           "final slash",
+           "<a href='https://h.org/'>https://h.org/</a> <a "
+           "href='http://h.org/x/'>H.org/x</a> <a "
+           "href='mailto:a@h.org'>a@h.org</a>",
+           "\\href{https://h.org/}{https://h.org/} \\href{http://h.org/x/}"
+           "{H.org/x} \\href{mailto:a@h.org}{a@h.org}"},
+          {"none for a link that shows nothing, a relative or in-page link",
+           "<a href='http://h/'></a><a href='other.html'>o</a> <a "
+           "href='#t'>t</a><p id=t>z",
+           "\\twlink{other.html}{o} "
+           "\\hyperlink{tw.0}{t}\n\n\\hypertarget{tw.0}{}z"},
+          {"none in a heading, whose title moves to the contents",
+           "<h2><a href='http://h/'>x</a></h2>",
+           "\\subsection*{\\protect\\href{http://h/}{x}}\n"},
+          {"the page's own file with a fragment jumps; a missing target or "
+           "another page is a link out",
+           "<a href='struct.Vec.html#push'>a</a> <a href='./struct.Vec.html#"
+           "none'>b</a> <a href='vec.html#push'>c</a><p id=push>z",
+           "\\hyperlink{tw.0}{a} \\twlink{./struct.Vec.html\\#none}{b} "
+           "\\twlink{vec.html\\#push}{c}\n\n\\hypertarget{tw.0}{}z"},
+      },
+      options);
+  // In a table, a body cell's footnote goes to the foot of the page
+  // (longtable keeps it); a header row repeats on every page and gets none.
+  std::string table = body_of(
+      "<table><tr><th><a href='http://h/'>head</a><tr><td><a "
+      "href='http://c/'>cell</a></table>",
+      options);
+  EXPECT_EQ(table.find("\\footnote{\\href{http://h/}"), std::string::npos)
+      << table;
+  EXPECT_NE(table.find("\\footnote{\\href{http://c/}"), std::string::npos)
+      << table;
+  options.url_footnotes = false;
+  expect_bodies({{"--link-urls=none", "<a href='http://h/'>x</a>",
+                  "\\href{http://h/}{x}"}},
+                options);
+}
+
 TEST(Html5Writer, Images) {
   writer_options options;
   options.images = [](std::string_view src) -> std::optional<std::string> {

@@ -35,6 +35,12 @@ enum class reading_mode {
   html5,
 };
 
+/// Where an external link's URL is shown when its text is not the URL.
+enum class link_url_display {
+  footnote,  ///< in a footnote, marked at the link
+  none,      ///< not shown: the link is only clickable
+};
+
 /// How a document is written. Every field has a meaning on its own: a string
 /// that is absent writes nothing.
 struct document_options {
@@ -62,6 +68,13 @@ struct document_options {
   /// to the folder. Absent, no file is read and every image is written as
   /// its alt text.
   std::optional<std::string> image_folder;
+  /// html5 mode: the page's own file name as its links spell it
+  /// ("struct.Vec.html"): a link to it with a fragment jumps inside the
+  /// document, as "#fragment" does.
+  std::optional<std::string> page_file;
+  /// html5 mode: what a link to the web shows of its URL on paper, where
+  /// it cannot be clicked.
+  link_url_display link_urls = link_url_display::footnote;
 };
 
 /// How a conversion went. The whole document is written in every case; a
