@@ -3,6 +3,7 @@
 // properties of every tree (links agree, text stays valid UTF-8).
 #include "html5/tree_builder.h"
 #include "html5/parse.h"
+#include "html5/tree_dump.h"
 
 #include <gtest/gtest.h>
 
@@ -450,6 +451,40 @@ TEST(TreeBuilderProperties, TagSoupKeepsLinksAndUtf8) {
         ASSERT_TRUE(is_valid_utf8(doc.text_data(n)));
       }
     }
+  }
+}
+
+struct foreign_attribute_case {
+  const char* input;
+  const char* expected_lines;
+};
+
+// "Adjust foreign attributes" puts prefixed names in their namespaces on SVG
+// and MathML elements only; html5lib-tests have no xmlns case.
+TEST(TreeBuilderForeignAttributes, PrefixedNamesGetTheirNamespaces) {
+  const foreign_attribute_case cases[] = {
+      {"<svg xmlns=\"http://www.w3.org/2000/svg\" "
+       "xmlns:xlink=\"http://www.w3.org/1999/xlink\">",
+       "|     <svg svg>\n"
+       "|       xmlns xlink=\"http://www.w3.org/1999/xlink\"\n"
+       "|       xmlns xmlns=\"http://www.w3.org/2000/svg\"\n"},
+      {"<math xmlns=\"http://www.w3.org/1998/Math/MathML\">",
+       "|     <math math>\n"
+       "|       xmlns xmlns=\"http://www.w3.org/1998/Math/MathML\"\n"},
+      {"<svg><use xlink:href=\"#a\" xml:lang=\"en\"/></svg>",
+       "|       <svg use>\n"
+       "|         xlink href=\"#a\"\n"
+       "|         xml lang=\"en\"\n"},
+      {"<div xmlns=\"http://www.w3.org/1999/xhtml\" xml:lang=\"en\">",
+       "|     <div>\n"
+       "|       xml:lang=\"en\"\n"
+       "|       xmlns=\"http://www.w3.org/1999/xhtml\"\n"},
+  };
+  for (const foreign_attribute_case& c : cases) {
+    std::string dump;
+    dump_tree(parse_document(c.input), dump);
+    EXPECT_NE(dump.find(c.expected_lines), std::string::npos) << c.input << "\n"
+                                                              << dump;
   }
 }
 

@@ -17,9 +17,9 @@ std::string attribute_name(const attribute_view& a) {
   switch (a.space) {
     case attribute_namespace::xlink: return "xlink " + std::string(a.name);
     case attribute_namespace::xml: return "xml " + std::string(a.name);
-    case attribute_namespace::xmlns:
-      return a.name == "xmlns" ? std::string("xmlns")
-                               : "xmlns " + std::string(a.name);
+    // html5lib's format names the prefix, so the xmlns attribute itself
+    // prints as "xmlns xmlns".
+    case attribute_namespace::xmlns: return "xmlns " + std::string(a.name);
     case attribute_namespace::none: break;
   }
   return std::string(a.name);
