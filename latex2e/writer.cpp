@@ -793,7 +793,7 @@ void body_writer::write_preformatted(std::string_view piece) {
       // an inline element does not.
       bool new_line = at_block_start_ || pending_paragraph_;
       prepare_content();
-      if (new_line || at_block_start_) pre_line_.start();
+      if (new_line) pre_line_.start();
     }
     if (!wrappers_written_) open_wrappers();
     if (c == ' ' || c == '\t' || c == '\f') {
