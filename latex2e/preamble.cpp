@@ -1,14 +1,16 @@
 // The --html5 document's preamble and closing.
 #include "latex2e/preamble.h"
 
+#include "latex2e/preformatted.h"
+
 namespace tagweave::latex2e {
 namespace {
 
 // Packages and settings every --html5 document uses. Paragraphs are
 // separated by space, not indented, as on a web page. Lists number in
 // arabic at every level, so that no start value or length can overflow a
-// letter or roman counter. twpre is preformatted text: monospace, every
-// space kept, lines broken only where the writer allows it. \twimage
+// letter or roman counter. twpre, preformatted text, is defined after these
+// (preformatted_preamble of latex2e/preformatted.h). \twimage
 // includes a picture at its natural size, shrunk to fit the line and a
 // share of the page's height (0.8 unless given: a table cell gives less, so
 // that its row fits on a page). \twmissing shows a character no font has, by
@@ -42,9 +44,6 @@ constexpr std::string_view fixed_preamble =
     "\\renewcommand{\\labelenumii}{\\theenumii.}\n"
     "\\renewcommand{\\labelenumiii}{\\theenumiii.}\n"
     "\\renewcommand{\\labelenumiv}{\\theenumiv.}\n"
-    "\\newenvironment{twpre}{\\par\\ttfamily\\raggedright"
-    "\\setlength{\\parskip}{0pt}\\frenchspacing\\hyphenpenalty=10000"
-    "\\exhyphenpenalty=10000\\relax}{\\par}\n"
     "\\newsavebox{\\twimagebox}\n"
     "\\newcommand{\\twimage}[2][0.8]{\\sbox{\\twimagebox}{\\includegraphics{#2}"
     "}%\n"
@@ -173,6 +172,7 @@ void write_preamble(byte_sink& out, const document_options& options,
   write_line(out, options.style ? std::string_view(*options.style)
                                 : std::string_view("{article}"));
   out.write(fixed_preamble);
+  out.write(preformatted_preamble);
   std::string_view title = options.title ? *options.title : page.title;
   std::string_view author = options.author ? *options.author : page.author;
   bool title_block = !title.empty() || !author.empty();

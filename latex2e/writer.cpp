@@ -9,6 +9,7 @@
 #include "latex2e/element_roles.h"
 #include "latex2e/escape.h"
 #include "latex2e/links.h"
+#include "latex2e/preformatted.h"
 #include "latex2e/table_plan.h"
 
 #include <algorithm>
@@ -42,11 +43,6 @@ constexpr std::size_t max_wrappers = 6;
 constexpr std::size_t max_itemize_depth = 4;
 constexpr std::size_t max_enumerate_depth = 4;
 constexpr std::size_t max_list_environments = 5;
-/// A preformatted line may break after this many characters without a
-/// space, so that long lines wrap instead of leaving the page.
-constexpr std::size_t pre_break_interval = 8;
-/// Tab stops in preformatted text.
-constexpr std::size_t tab_width = 8;
 /// Escaped a piece at a time, so that a word far longer than a line gets
 /// its line ends too; a byte becomes at most 17 bytes of LaTeX. A word
 /// (text with no space, across elements) may also break between two such
@@ -431,9 +427,7 @@ class body_writer {
 
   std::size_t pre_depth_ = 0;
   std::size_t pre_newlines_ = 0;
-  std::size_t pre_column_ = 0;
-  std::size_t pre_run_ = 0;
-  bool pre_line_empty_ = true;
+  pre_line pre_line_;
 
   std::unordered_map<node_id, table_state> tables_;
 };
@@ -832,7 +826,7 @@ void body_writer::flush_pre_newlines() {
   for (; pre_newlines_ > 0; --pre_newlines_) {
     // \leavevmode: a list or table inside the pre may have ended the
     // paragraph, and \newline has no line to end then.
-    write_latex(pre_line_empty_ ? "\\mbox{}" : "\\leavevmode");
+    write_latex(pre_line_.empty() ? "\\mbox{}" : "\\leavevmode");
     if (paragraph_full()) {
       out_.write("\\par\n");  // twpre has no paragraph skip: looks the same
       start_paragraph_count();
@@ -841,8 +835,7 @@ void body_writer::flush_pre_newlines() {
       ++paragraph_lines_;
     }
     line_start_ = out_.written();
-    pre_line_empty_ = true;
-    pre_column_ = pre_run_ = 0;
+    pre_line_.start();
   }
   escape_.ligature_start = 0;
 }
@@ -859,43 +852,39 @@ void body_writer::write_preformatted(std::string_view piece) {
     if (pre_newlines_ > 0) flush_pre_newlines();
     if (at_block_start_ || pending_paragraph_ ||
         first_unopened_ < frames_.size() || !pending_targets_.empty()) {
+      // A block begun inside the pre (a list, a paragraph) starts a line;
+      // an inline element does not.
+      bool new_line = at_block_start_ || pending_paragraph_;
       prepare_content();
-      pre_line_empty_ = true;
-      pre_column_ = pre_run_ = 0;
+      if (new_line) pre_line_.start();
     }
     if (!wrappers_written_) open_wrappers();
     if (c == ' ' || c == '\t' || c == '\f') {
-      std::size_t spaces = c == '\t' ? tab_width - pre_column_ % tab_width : 1;
-      if (pre_line_empty_) write_latex("\\mbox{}");
-      for (std::size_t i = 0; i < spaces; ++i) write_latex("\\ ");
-      pre_column_ += spaces;
-      pre_run_ = 0;
-      pre_line_empty_ = false;
+      write_latex(pre_line_.space(c));
       escape_.ligature_start = 0;
       ++at;
       continue;
     }
-    if (pre_run_ > 0 && pre_run_ % pre_break_interval == 0) {
-      write_latex("\\allowbreak{}");
-      escape_.ligature_start = 0;
-    }
     // Characters that stand for themselves go out together, up to the next
     // break point; any other one alone.
-    std::size_t to_break = pre_break_interval - pre_run_ % pre_break_interval;
-    std::size_t plain_end = plain_run_end(piece, at, at + to_break);
-    std::size_t characters = 1;
+    std::size_t run_end = at;
+    std::string_view due =
+        pre_line_.before_characters(piece, at, piece.size(), run_end);
+    if (!due.empty()) {
+      write_latex(due);
+      escape_.ligature_start = 0;
+    }
+    std::size_t plain_end = plain_run_end(piece, at, run_end);
     if (plain_end > at) {
       write_latex(piece.substr(at, plain_end - at));
       escape_.ligature_start = 0;
-      characters = plain_end - at;
+      pre_line_.wrote(plain_end - at, piece[plain_end - 1]);
       at = plain_end;
     } else {
       end_long_line();
+      pre_line_.wrote(1, c);
       at = write_escaped_character(out_, piece, at, escape_);
     }
-    pre_column_ += characters;
-    pre_run_ += characters;
-    pre_line_empty_ = false;
   }
 }
 
@@ -1137,12 +1126,11 @@ void body_writer::enter_preformatted(node_id n) {
     return;
   }
   request_paragraph();
-  push(n, frame_kind::environment, role::preformatted, "\\begin{twpre}",
-       "\\end{twpre}\n");
+  push(n, frame_kind::environment, role::preformatted,
+       twpre_begin(longest_line(doc_, n)), "\\end{twpre}\n");
   ++pre_depth_;
   pre_newlines_ = 0;
-  pre_line_empty_ = true;
-  pre_column_ = pre_run_ = 0;
+  pre_line_.start();
 }
 
 void body_writer::enter_link(node_id n) {

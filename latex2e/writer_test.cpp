@@ -175,13 +175,12 @@ TEST(Html5Writer, Preformatted) {
   expect_bodies({
       {"spaces, tabs and lines kept; the last line break dropped",
        "<pre>a  b\n\tc\n\n</pre>",
-       "\\begin{twpre}a\\ \\ b\\leavevmode\\newline\n\\mbox{}\\ \\ \\ \\ \\ \\ "
-       "\\ \\ "
-       "c\\end{twpre}\n"},
-      {"a long line may break every few characters", "<pre>abcdefghijk</pre>",
-       "\\begin{twpre}abcdefgh\\allowbreak{}ijk\\end{twpre}\n"},
+       "\\begin{twpre}{9}a\\nobreak\\ \\ \\twbreak{}b\\leavevmode\\newline\n"
+       "\\mbox{}\\nobreak\\ \\ \\ \\ \\ \\ \\ \\ c\\end{twpre}\n"},
+      {"a long word may break every few characters", "<pre>abcdefghijk</pre>",
+       "\\begin{twpre}{11}abcdefgh\\twsplit{}ijk\\end{twpre}\n"},
       {"markup inside keeps its text", "<pre><span>a</span> <b>b</b></pre>",
-       "\\begin{twpre}a\\ {\\bfseries b}\\end{twpre}\n"},
+       "\\begin{twpre}{3}a\\nobreak\\ {\\bfseries \\twbreak{}b}\\end{twpre}\n"},
   });
 }
 
