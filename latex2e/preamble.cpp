@@ -1,6 +1,8 @@
 // The --html5 document's preamble and closing.
 #include "latex2e/preamble.h"
 
+#include "latex2e/table_fit.h"
+
 namespace tagweave::latex2e {
 namespace {
 
@@ -171,6 +173,7 @@ void write_preamble(byte_sink& out, const document_options& options,
   write_line(out, options.style ? std::string_view(*options.style)
                                 : std::string_view("{article}"));
   out.write(fixed_preamble);
+  out.write(table_fit_preamble);
   std::string_view title = options.title ? *options.title : page.title;
   std::string_view author = options.author ? *options.author : page.author;
   bool title_block = !title.empty() || !author.empty();
