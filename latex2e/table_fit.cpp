@@ -57,17 +57,18 @@ void write_font_switches(byte_sink& out, std::uint8_t font) {
   if (font & font_italic) out.write("\\itshape ");
 }
 
-/// A collected word as LaTeX: each run of one font in a group of its own.
+/// A collected word as LaTeX: each run of a font other than the upright one
+/// in a group of its own.
 void write_collected(byte_sink& out, std::string_view text) {
   escape_state state;
   bool in_group = false;
   for (std::size_t at = 0; at < text.size();) {
     if (is_control(text[at])) {
+      auto font = static_cast<std::uint8_t>(text[at] - font_mark_base);
       if (in_group) out.put('}');
-      out.put('{');
-      in_group = true;
-      write_font_switches(out,
-                          static_cast<std::uint8_t>(text[at] - font_mark_base));
+      in_group = font != 0;
+      if (in_group) out.put('{');
+      write_font_switches(out, font);
       state.ligature_start = 0;
       ++at;
       continue;
