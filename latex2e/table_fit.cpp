@@ -15,14 +15,8 @@ bool is_html_space(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
 }
 
-/// The bytes of the UTF-8 sequence that starts at `at`.
-std::size_t character_length(std::string_view text, std::size_t at) {
-  std::size_t end = at + 1;
-  while (end < text.size() &&
-         (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
-    ++end;
-  }
-  return end - at;
+bool is_continuation(char c) {
+  return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
 }
 
 /// Estimated widths of a character in each font, relative to the upright
@@ -80,15 +74,17 @@ void write_collected(byte_sink& out, std::string_view text) {
 
 }  // namespace
 
-void column_words::run::add(std::string_view character,
+void column_words::run::add(std::string_view characters,
                             std::uint8_t character_font) {
   if (character_font != font) {
     c.text += static_cast<char>(font_mark_base + character_font);
     font = character_font;
   }
-  c.text += character;
-  c.width += character_width(character_font);
-  bytes += character.size();
+  c.text += characters;
+  std::size_t count = 0;
+  for (char byte : characters) count += is_continuation(byte) ? 0 : 1;
+  c.width += character_width(character_font) * static_cast<double>(count);
+  bytes += characters.size();
 }
 
 void column_words::start_cell(std::size_t column) {
@@ -103,21 +99,42 @@ void column_words::start_cell(std::size_t column) {
 void column_words::add_text(std::string_view text, std::uint8_t font) {
   if (column_ == no_column) return;
   for (std::size_t at = 0; at < text.size();) {
-    std::size_t length = character_length(text, at);
     char c = text[at];
     if (is_html_space(c)) {
       end_word();
-    } else if (!is_control(c)) {
-      if (word_.bytes + length > longest_measured_word) end_word();
-      bool joiner = length == 1 && joins_word_parts(c);
-      // The writer lets a cell break here (see body_writer::write_flowing).
-      if (after_joiner_ && !joiner && word_has_part_) end_piece();
-      word_.add(text.substr(at, length), font);
-      piece_.add(text.substr(at, length), font);
-      word_has_part_ = word_has_part_ || !joiner;
-      after_joiner_ = joiner;
+      ++at;
+      continue;
     }
-    at += length;
+    if (is_control(c)) {
+      ++at;
+      continue;
+    }
+    // A joiner alone, else the characters up to the next joiner or space,
+    // as many whole ones as the word has room for.
+    bool joiner = joins_word_parts(c);
+    std::size_t end = at + 1;
+    while (!joiner && end < text.size() && !is_html_space(text[end]) &&
+           !is_control(text[end]) && !joins_word_parts(text[end])) {
+      ++end;
+    }
+    if (word_.bytes >= longest_measured_word) end_word();
+    std::size_t room = longest_measured_word - word_.bytes;
+    if (end - at > room) {
+      end = at + room;
+      while (end > at && is_continuation(text[end])) --end;
+      if (end == at) {  // its next character starts the next word
+        end_word();
+        continue;
+      }
+    }
+    // The writer lets a cell break here (see body_writer::break_word_parts).
+    if (after_joiner_ && !joiner && word_has_part_) end_piece();
+    std::string_view characters = text.substr(at, end - at);
+    word_.add(characters, font);
+    piece_.add(characters, font);
+    word_has_part_ = word_has_part_ || !joiner;
+    after_joiner_ = joiner;
+    at = end;
   }
 }
 
@@ -138,17 +155,19 @@ void column_words::end_word() {
 }
 
 void column_words::keep_if_wide(best& kept, const candidate& c) {
-  for (const candidate& k : kept) {
-    if (k.text == c.text) return;
-  }
-  if (kept.size() < measured_words_per_column) {
-    kept.push_back(c);
-    return;
-  }
   auto narrowest = std::min_element(
       kept.begin(), kept.end(),
       [](const candidate& a, const candidate& b) { return a.width < b.width; });
-  if (narrowest->width < c.width) *narrowest = c;
+  bool full = kept.size() == measured_words_per_column;
+  if (full && narrowest->width >= c.width) return;
+  for (const candidate& k : kept) {
+    if (k.text == c.text) return;
+  }
+  if (full) {
+    *narrowest = c;
+  } else {
+    kept.push_back(c);
+  }
 }
 
 double column_words::widest_word(std::size_t column) const {

@@ -71,8 +71,14 @@ class column_words {
     candidate c;
     std::uint8_t font = 0xFF;  ///< of the last character added; none yet
     std::size_t bytes = 0;
-    void add(std::string_view character, std::uint8_t character_font);
-    void clear() { *this = run{}; }
+    void add(std::string_view characters, std::uint8_t character_font);
+    /// Keeps the text's memory for the next word.
+    void clear() {
+      c.text.clear();
+      c.width = 0;
+      font = 0xFF;
+      bytes = 0;
+    }
   };
   using best = std::vector<candidate>;  ///< at most measured_words_per_column
   static void keep_if_wide(best& kept, const candidate& c);
