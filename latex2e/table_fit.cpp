@@ -277,8 +277,9 @@ std::string spanned_width(std::size_t first, std::size_t span,
 // words; \twfit measures them and sets the type size and each column's
 // width \twcw{column}. The width left for the columns' text is the line's
 // less the space around each column and the rules. The type gets smaller
-// (\footnotesize, then \scriptsize at least) until the columns' longest
-// words fit side by side; if they still do not, the longest parts must.
+// (\footnotesize, then \scriptsize at least, where the class has them)
+// until the columns' longest words fit side by side; if they still do not,
+// the longest parts must.
 // Each column gets its minimum and, of what the line has left, an amount in
 // proportion to how much more than its minimum its share would give it.
 // Parts wider than the line together are shrunk alike to fit. \twb is where
@@ -312,14 +313,16 @@ const std::string_view table_fit_preamble =
     "  \\tw@eachcolumn{\\expandafter\\def\\csname tw@m@\\the\\tw@i"
     "\\endcsname{0pt}}%\n"
     "  #1\\tw@sum=\\z@\\tw@eachcolumn{\\advance\\tw@sum\\tw@m\\relax}}\n"
+    "\\def\\tw@size#1{\\@ifundefined{#1}{}{\\csname #1\\endcsname"
+    "\\tw@minima\\tw@words}}\n"
     "\\def\\twfit{%\n"
     "  \\tw@avail=\\dimexpr\\linewidth-2\\tabcolsep*\\tw@cols\\relax\n"
     "  \\iftw@ruled\\advance\\tw@avail-\\numexpr\\tw@cols+1\\relax"
     "\\arrayrulewidth\\fi\n"
     "  \\ifdim\\tw@avail<\\tw@cols\\p@\\tw@avail=\\tw@cols\\p@\\fi\n"
     "  \\tw@minima\\tw@words\n"
-    "  \\ifdim\\tw@sum>\\tw@avail\\footnotesize\\tw@minima\\tw@words\\fi\n"
-    "  \\ifdim\\tw@sum>\\tw@avail\\scriptsize\\tw@minima\\tw@words\\fi\n"
+    "  \\ifdim\\tw@sum>\\tw@avail\\tw@size{footnotesize}\\fi\n"
+    "  \\ifdim\\tw@sum>\\tw@avail\\tw@size{scriptsize}\\fi\n"
     "  \\tw@eachcolumn{\\expandafter\\edef\\csname tw@w@\\the\\tw@i"
     "\\endcsname{\\tw@m}}%\n"
     "  \\ifdim\\tw@sum>\\tw@avail\\tw@minima\\tw@pieces\\fi\n"
