@@ -2,6 +2,7 @@
 #include "latex2e/preamble.h"
 
 #include "latex2e/preformatted.h"
+#include "latex2e/table_fit.h"
 
 namespace tagweave::latex2e {
 namespace {
@@ -173,6 +174,7 @@ void write_preamble(byte_sink& out, const document_options& options,
                                 : std::string_view("{article}"));
   out.write(fixed_preamble);
   out.write(preformatted_preamble);
+  out.write(table_fit_preamble);
   std::string_view title = options.title ? *options.title : page.title;
   std::string_view author = options.author ? *options.author : page.author;
   bool title_block = !title.empty() || !author.empty();

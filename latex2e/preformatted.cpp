@@ -74,7 +74,7 @@ bool breaks_after(char c) {
 
 }  // namespace
 
-// twpre's argument is the block's longest line in characters. \twfit sets
+// twpre's argument is the block's longest line in characters. \twprefit sets
 // the block in the size at which that line fits the line width (less a
 // point, for rounding), but no smaller than \twprefloor times the
 // surrounding size: below that, code is hard to read, and a longer line
@@ -93,7 +93,7 @@ bool breaks_after(char c) {
 const std::string_view preformatted_preamble =
     "\\makeatletter\n"
     "\\def\\twprefloor{0.65}\n"
-    "\\def\\twfit#1{\\edef\\tw@base{\\f@size}\\tw@shrink{#1}\\tw@shrink{#1}}\n"
+    "\\def\\twprefit#1{\\edef\\tw@base{\\f@size}\\tw@shrink{#1}\\tw@shrink{#1}}\n"
     "\\def\\tw@shrink#1{\\dimen@=\\fontcharwd\\font`M\\relax\n"
     "  \\ifdim#1\\dimen@>\\dimexpr\\linewidth-\\p@\\relax\n"
     "    \\dimen@=\\dimexpr\\f@size pt*\\dimexpr\\linewidth-\\p@\\relax"
@@ -108,7 +108,7 @@ const std::string_view preformatted_preamble =
     "\\def\\twbreak{\\discretionary{\\kern\\z@}{\\tw@mark}{}}\n"
     "\\def\\twsplit{\\discretionary{}{\\tw@mark}{}}\n"
     "\\makeatother\n"
-    "\\newenvironment{twpre}[1]{\\par\\ttfamily\\twfit{#1}\\leavevmode"
+    "\\newenvironment{twpre}[1]{\\par\\ttfamily\\twprefit{#1}\\leavevmode"
     "\\raggedright\\setlength{\\parskip}{0pt}\\frenchspacing"
     "\\hyphenpenalty=0 \\exhyphenpenalty=5000 \\doublehyphendemerits=0 "
     "\\finalhyphendemerits=0 \\relax}{\\par}\n";

@@ -74,6 +74,25 @@ double lines_started_by(role r) {
   }
 }
 
+/// The font of the text inside an element of role `r` whose own text is
+/// set in `font`, as the writer sets it.
+std::uint8_t font_of(role r, std::uint8_t font) {
+  switch (r) {
+    case role::bold:
+    case role::heading:
+    case role::definition_term: return font | font_bold;
+    case role::monospace:
+    case role::preformatted: return font | font_mono;
+    case role::italic: return font | font_italic;
+    default: return font;
+  }
+}
+
+/// Whether text on either side of an element of role `r` is two words.
+bool ends_word(role r) {
+  return lines_started_by(r) > 0 || r == role::table || r == role::table_cell;
+}
+
 /// Characters a line of the whole text width holds, about.
 constexpr double characters_per_line = 80;
 
@@ -156,6 +175,32 @@ std::vector<double> column_widths(const table_plan& plan,
   return widths;
 }
 
+/// `shares` made at least as wide as each column's widest word, estimated,
+/// dividing the rest as the preamble's \twfit divides the line (where the
+/// words do not fit side by side, they are taken as shrunk alike): the
+/// row heights are counted with the widths TeX will about give.
+void widen_to_words(std::vector<double>& shares, const column_words& words) {
+  std::vector<double> least(shares.size());
+  double least_total = 0;
+  for (std::size_t i = 0; i < shares.size(); ++i) {
+    least[i] = words.widest_word(i) / characters_per_line;
+    least_total += least[i];
+  }
+  if (least_total > 1) {
+    for (double& l : least) l /= least_total;
+    least_total = 1;
+  }
+  double slack_total = 0;
+  for (std::size_t i = 0; i < shares.size(); ++i) {
+    slack_total += std::max(shares[i], least[i]) - least[i];
+  }
+  double rest = std::min(1 - least_total, slack_total);
+  for (std::size_t i = 0; i < shares.size(); ++i) {
+    double slack = std::max(shares[i], least[i]) - least[i];
+    shares[i] = least[i] + (slack_total > 0 ? slack * rest / slack_total : 0.0);
+  }
+}
+
 bool is_element(const document& doc, node_id n, html5::tag name) {
   return n != no_node && doc[n].kind == node_kind::element &&
          doc[n].name == name;
@@ -223,8 +268,9 @@ table_plan plan_table(const document& doc, node_id table) {
     std::size_t nested_tables;
     std::size_t cell;
     bool preformatted;  ///< inside pre: each line end is a line
+    std::uint8_t font;  ///< font_bits its text is set in
   };
-  std::vector<level> levels{{table, 0, no_cell, false}};
+  std::vector<level> levels{{table, 0, no_cell, false, 0}};
   // The node after `n` and its subtree, within the table.
   auto next_in_walk = [&](node_id n) {
     while (doc[n].next_sibling == no_node) {
@@ -243,6 +289,7 @@ table_plan plan_table(const document& doc, node_id table) {
         cell_text& t = texts[s.cell];
         bool preformatted = s.preformatted;
         doc.for_each_text_piece(at, [&](std::string_view piece) {
+          plan.words.add_text(piece, s.font);
           t.bytes += static_cast<std::uint32_t>(piece.size());
           if (preformatted) {
             t.forced_lines += static_cast<float>(
@@ -260,8 +307,10 @@ table_plan plan_table(const document& doc, node_id table) {
     }
     std::size_t nested = s.nested_tables;
     std::size_t cell = s.cell;
+    std::uint8_t font = font_of(r, s.font);
     if (cell != no_cell) {
       texts[cell].forced_lines += static_cast<float>(lines_started_by(r));
+      if (ends_word(r)) plan.words.end_word();
     }
     if (nested == 0 && !nested_as_built(doc, at, r, table)) {
       plan.drop_rows();
@@ -276,11 +325,16 @@ table_plan plan_table(const document& doc, node_id table) {
                    doc[n.parent].name == html5::tag::thead;
         plan.add_row();
         layout.start_row();
+        plan.words.start_cell(column_words::no_column);
       } else if (r == role::table_cell && plan.row_count() > 0) {
         cell_place p = layout.place(span_attribute(doc, at, "colspan", 1000),
                                     span_attribute(doc, at, "rowspan", 65534));
         plan.add_cell(p);
         if (n.name != html5::tag::th && !in_thead) plan.set_not_header();
+        // A header row is set in bold; a th elsewhere is measured so too.
+        bool header_cell = n.name == html5::tag::th || in_thead;
+        font = header_cell ? std::uint8_t{font_bold} : std::uint8_t{0};
+        plan.words.start_cell(p.span == 1 ? p.column : column_words::no_column);
         if (p.continues_previous) {
           // Written into the row's previous cell, on a line of its own.
           cell = texts.size() - 1;
@@ -298,11 +352,13 @@ table_plan plan_table(const document& doc, node_id table) {
       continue;
     }
     levels.push_back(
-        {at, nested, cell, s.preformatted || r == role::preformatted});
+        {at, nested, cell, s.preformatted || r == role::preformatted, font});
     at = n.first_child;
   }
+  plan.words.end_word();
   plan.columns = std::max<std::size_t>(layout.columns(), 1);
   plan.widths = column_widths(plan, texts);
+  widen_to_words(plan.widths, plan.words);
   if (tallest_row(plan, texts) > max_row_lines) {
     plan.drop_rows();
     return plan;

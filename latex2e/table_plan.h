@@ -6,6 +6,7 @@
 
 #include "html5/chunked_vector.h"
 #include "html5/dom.h"
+#include "latex2e/table_fit.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -37,6 +38,8 @@ class table_plan {
   /// How many rows at the start are header rows, repeated on each page; 0
   /// when every row is one.
   std::size_t header_rows = 0;
+  /// Each column's longest words, for TeX to measure.
+  column_words words;
 
   /// The table's own rows, in document order (not those of tables inside
   /// its cells, nor hidden ones).

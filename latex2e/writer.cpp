@@ -10,6 +10,7 @@
 #include "latex2e/escape.h"
 #include "latex2e/links.h"
 #include "latex2e/preformatted.h"
+#include "latex2e/table_fit.h"
 #include "latex2e/table_plan.h"
 
 #include <algorithm>
@@ -160,6 +161,8 @@ struct table_state {
   bool multicolumn_open = false;
   std::size_t row = npos;  ///< the plan's row being written, if any
   std::size_t next_cell = 0;
+  bool ruled = false;  ///< rules between rows and columns, around it
+  bool top_rule_written = false;
 };
 
 /// The HTML standard's rules for parsing integers, clamped to +-limit.
@@ -185,14 +188,6 @@ std::string decimal(long value) {
   auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
   (void)error;
   return std::string(buffer, end);
-}
-
-/// A fraction of the line width, to four places.
-std::string width_of(double fraction) {
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer,
-                "p{\\dimexpr %.4f\\linewidth-2\\tabcolsep\\relax}", fraction);
-  return buffer;
 }
 
 /// An element's id as a link target: its id, or an a element's name.
@@ -296,6 +291,7 @@ class body_writer {
   void begin_block() {
     at_block_start_ = drop_space_ = true;
     word_bytes_ = 0;
+    word_has_part_ = after_joiner_ = false;
     start_paragraph_count();
   }
   void start_paragraph_count() {
@@ -368,6 +364,16 @@ class body_writer {
   void enter_caption(node_id n);
   void leave_row();
   void close_open_multicolumn(table_state& t);
+  /// Before a planned table's first row: its top rule, if it has rules.
+  void write_top_rule(table_state& t);
+  /// Whether the text being written may break after the characters that
+  /// join the parts of a word (a planned table's cell).
+  bool breaks_word_parts();
+  /// Writes the chance to break a word after its parts' joiners, where due,
+  /// and returns where the run of `piece` from `at` to `end` is to stop:
+  /// after the next joiners.
+  std::size_t break_word_parts(std::string_view piece, std::size_t at,
+                               std::size_t end);
 
   std::size_t current_list() const {
     return frames_.empty() ? npos : frames_.back().list;
@@ -405,6 +411,9 @@ class body_writer {
   std::size_t paragraph_lines_ = 0;  ///< line breaks written in it
   /// Bytes of the current word since it began or could last break.
   std::size_t word_bytes_ = 0;
+  /// In a cell: the current word has a character that joins no parts, and
+  /// the last character written joins parts (see joins_word_parts).
+  bool word_has_part_ = false, after_joiner_ = false;
 
   std::size_t restricted_ = 0;  ///< inside a heading's argument
   std::size_t inline_groups_ = 0;
@@ -719,6 +728,7 @@ void body_writer::write_flowing(std::string_view piece) {
     if (is_html_space(piece[at])) {
       pending_space_ = true;
       word_bytes_ = 0;
+      word_has_part_ = after_joiner_ = false;
       ++at;
       continue;
     }
@@ -741,6 +751,7 @@ void body_writer::write_flowing(std::string_view piece) {
       prepare_content();
     }
     if (!wrappers_written_) open_wrappers();
+    bool parts = breaks_word_parts();
     while (at < piece.size() && !is_html_space(piece[at])) {
       if (word_bytes_ >= word_piece) break_long_word();
       std::size_t end = std::min(piece.size(), at + word_piece - word_bytes_);
@@ -751,10 +762,11 @@ void body_writer::write_flowing(std::string_view piece) {
         at += no_break_space.size();
         continue;
       }
+      end = std::min(end, nbsp);
+      if (parts) end = break_word_parts(piece, at, end);
       end_long_line();
       std::size_t from = at;
-      at = write_escaped_word(out_, piece.substr(0, std::min(end, nbsp)), at,
-                              escape_);
+      at = write_escaped_word(out_, piece.substr(0, end), at, escape_);
       word_bytes_ += at - from;
       note_link_text(piece.substr(from, at - from));
     }
@@ -771,6 +783,33 @@ void body_writer::write_no_break_space() {
     word_bytes_ = 0;
   }
   escape_.ligature_start = 0;
+}
+
+bool body_writer::breaks_word_parts() {
+  return cells_ > 0 && pre_depth_ == 0 && !restricted() &&
+         planned_table() != nullptr;
+}
+
+// The same points as column_words::add_text measures the parts between:
+// after a run of joiners that follows some other character of the word and
+// comes before another.
+std::size_t body_writer::break_word_parts(std::string_view piece,
+                                          std::size_t at, std::size_t end) {
+  if (after_joiner_ && word_has_part_ && !joins_word_parts(piece[at])) {
+    write_latex("\\twb{}");
+    escape_.ligature_start = 0;
+  }
+  std::size_t stop = at;
+  while (stop < end && !is_html_space(piece[stop])) {
+    char c = piece[stop++];
+    bool joiner = joins_word_parts(c);
+    if (after_joiner_ && !joiner && word_has_part_ && stop - 1 > at) {
+      return stop - 1;  // the next run starts with a break
+    }
+    word_has_part_ = word_has_part_ || !joiner;
+    after_joiner_ = joiner;
+  }
+  return stop;
 }
 
 void body_writer::break_long_word() {
@@ -1237,17 +1276,22 @@ void body_writer::enter_table(node_id n) {
     frames_.back().table = frames_.size() - 1;
     return;
   }
-  std::string open = "\\begin{longtable}{";
-  for (double w : plan.widths) {
-    open += ">{\\raggedright\\arraybackslash}";
-    open += width_of(w);
-  }
-  open += "}\n";
-  push(n, frame_kind::table, role::table, std::move(open),
-       "\\end{longtable}\n");
+  bool ruled = draws_rules(doc_, n);
+  push(n, frame_kind::table, role::table,
+       table_opening(plan.words, plan.widths, ruled),
+       std::string(table_closing));
   frames_.back().table = frames_.size() - 1;
   frames_.back().list = npos;
-  tables_[n].plan = std::move(plan);
+  plan.words = column_words();  // measured: no longer needed
+  table_state& t = tables_[n];
+  t.plan = std::move(plan);
+  t.ruled = ruled;
+}
+
+void body_writer::write_top_rule(table_state& t) {
+  if (!t.ruled || t.top_rule_written) return;
+  write_latex("\\hline\n");
+  t.top_rule_written = true;
 }
 
 void body_writer::enter_row(node_id n) {
@@ -1275,11 +1319,13 @@ void body_writer::leave_row() {
   table_state* t = planned_table();
   if (t == nullptr) return;
   open_pending_frames();
+  if (t->next_cell == 0) write_top_rule(*t);
   close_open_multicolumn(*t);
   for (; t->column + 1 < t->plan.columns; ++t->column) write_latex('&');
-  write_latex("\\tabularnewline\n");
+  write_latex(t->ruled ? "\\tabularnewline\\hline\n" : "\\tabularnewline\n");
   if (t->next_row == t->plan.header_rows && t->plan.header_rows > 0) {
-    write_latex("\\hline\n\\endhead\n");
+    // A ruled table has its rule under the header already.
+    write_latex(t->ruled ? "\\endhead\n" : "\\hline\n\\endhead\n");
   }
   pending_paragraph_ = pending_space_ = false;
   begin_block();
@@ -1299,6 +1345,7 @@ void body_writer::enter_cell(node_id n) {
   cell_place place = t->plan.cell(t->row, t->next_cell++);
   close_wrappers();
   open_pending_frames();
+  if (t->next_cell == 1) write_top_rule(*t);
   if (place.continues_previous) {
     write_latex("\\leavevmode\\newline ");
   } else {
@@ -1306,15 +1353,13 @@ void body_writer::enter_cell(node_id n) {
     for (; t->column < place.column; ++t->column) write_latex('&');
     t->column = place.column + place.span - 1;
     if (place.span > 1) {
-      double width = 0;
-      for (std::uint32_t c = place.column; c < place.column + place.span; ++c) {
-        width += t->plan.widths[c];
-      }
       write_latex("\\multicolumn{");
       out_.write(decimal(place.span));
-      out_.write("}{>{\\raggedright\\arraybackslash}");
-      out_.write(width_of(width));
-      out_.write("}{");
+      out_.write(t->ruled && place.column == 0 ? "}{|" : "}{");
+      out_.write(">{\\raggedright\\arraybackslash}p{");
+      out_.write(spanned_width(place.column, place.span,
+                               t->ruled ? place.span - 1 : 0));
+      out_.write(t->ruled ? "}|}{" : "}}{");
       t->multicolumn_open = true;
     }
     // {}: a first cell starting with "[" must not be read as the optional
@@ -1341,9 +1386,12 @@ void body_writer::enter_caption(node_id n) {
   }
   close_wrappers();
   open_pending_frames();
+  // Without rules at its sides: it is a title over the table.
   std::string open =
       "\\multicolumn{" + decimal(static_cast<long>(t->plan.columns)) +
-      "}{>{\\centering\\arraybackslash}" + width_of(1.0) + "}{\\itshape ";
+      "}{>{\\centering\\arraybackslash}p{" +
+      spanned_width(0, t->plan.columns, t->ruled ? t->plan.columns + 1 : 0) +
+      "}}{\\itshape ";
   write_latex(open);
   push(n, frame_kind::caption, role::table_caption, {}, "}\\tabularnewline\n");
   frames_.back().opened = true;

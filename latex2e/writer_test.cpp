@@ -344,18 +344,26 @@ TEST(Html5Writer, Tables) {
        "cell below",
        "<table><tr><th>h<th>i<tr><td colspan=2>a<tr><td rowspan=2>b<td>c"
        "<tr><td>d</table>",
-       "\\begin{longtable}{>{\\raggedright\\arraybackslash}p{\\dimexpr "
-       "0.5000\\linewidth-2\\tabcolsep\\relax}>{\\raggedright\\arraybackslash}"
-       "p{\\dimexpr 0.5000\\linewidth-2\\tabcolsep\\relax}}\n"
+       "\\begingroup\\twtable{2}{0}{0.5000,0.5000}%\n"
+       "\\twword{1}{{\\bfseries h}}%\n\\twword{1}{b}%\n"
+       "\\twword{2}{{\\bfseries i}}%\n\\twword{2}{c}%\n"
+       "\\twword{2}{d}%\n"
+       "\\twpiece{1}{{\\bfseries h}}%\n\\twpiece{1}{b}%\n"
+       "\\twpiece{2}{{\\bfseries i}}%\n\\twpiece{2}{c}%\n"
+       "\\twpiece{2}{d}%\n"
+       "\\twfit\n\\begin{longtable}{P{1}P{2}}\n"
        "{}\\bfseries h&\\bfseries i\\tabularnewline\n\\hline\n\\endhead\n"
-       "\\multicolumn{2}{>{\\raggedright\\arraybackslash}p{\\dimexpr "
-       "1.0000\\linewidth-2\\tabcolsep\\relax}}{a}\\tabularnewline\n"
-       "{}b&c\\tabularnewline\n&d\\tabularnewline\n\\end{longtable}\n"},
+       "\\multicolumn{2}{>{\\raggedright\\arraybackslash}p{\\dimexpr"
+       "\\twcw{1}+\\twcw{2}+2\\tabcolsep\\relax}}{a}\\tabularnewline\n"
+       "{}b&c\\tabularnewline\n&d\\tabularnewline\n"
+       "\\end{longtable}\\endgroup\n"},
       {"a table in a cell is text in the cell",
        "<table><tr><td><table><tr><td>a<td>b</table></table>",
-       "\\begin{longtable}{>{\\raggedright\\arraybackslash}p{\\dimexpr "
-       "1.0000\\linewidth-2\\tabcolsep\\relax}}\n{}a b\\tabularnewline\n"
-       "\\end{longtable}\n"},
+       "\\begingroup\\twtable{1}{0}{1.0000}%\n"
+       "\\twword{1}{a}%\n\\twword{1}{b}%\n"
+       "\\twpiece{1}{a}%\n\\twpiece{1}{b}%\n"
+       "\\twfit\n\\begin{longtable}{P{1}}\n{}a b\\tabularnewline\n"
+       "\\end{longtable}\\endgroup\n"},
   });
 }
 
