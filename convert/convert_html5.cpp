@@ -55,6 +55,7 @@ conversion_status convert_html5_document(std::string bytes, byte_sink& dest,
   latex2e::writer_options writing;
   writing.numbered_headings = options.numbered_headings;
   writing.tables_as_text = sets_two_columns(options);
+  writing.whole_page = options.whole_page;
   if (options.image_folder) {
     // One checker for the page: it reads and checks each file once, however
     // often and however spelled the page names it, and bounds the work all

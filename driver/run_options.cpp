@@ -11,7 +11,13 @@ namespace {
 constexpr const char* short_options = "+npcst:a:h:f:o:";
 
 // Values getopt_long returns for the long options without a short form.
-enum : int { help_option = 256, version_option, html5_option, encoding_option };
+enum : int {
+  help_option = 256,
+  version_option,
+  html5_option,
+  encoding_option,
+  whole_page_option
+};
 
 constexpr option long_options[] = {
     {"numbered", no_argument, nullptr, 'n'},
@@ -27,6 +33,7 @@ constexpr option long_options[] = {
     {"version", no_argument, nullptr, version_option},
     {"html5", no_argument, nullptr, html5_option},
     {"encoding", required_argument, nullptr, encoding_option},
+    {"whole-page", no_argument, nullptr, whole_page_option},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -44,6 +51,7 @@ bool apply_document_option(int option, const char* argument,
     case 'o': document.style = argument; return true;
     case html5_option: document.mode = reading_mode::html5; return true;
     case encoding_option: document.encoding = argument; return true;
+    case whole_page_option: document.whole_page = true; return true;
     default: return false;
   }
 }
@@ -97,7 +105,8 @@ std::string help_text(std::string_view program_name) {
          "\t\t--page-break --contents --header=string --footer=string\n"
          "\t\t--style=string --stdout --help --version\n"
          "\t\t--html5 (read today's HTML, write LaTeX2e for pdflatex)\n"
-         "\t\t--encoding=label (with --html5: the input's encoding)\n";
+         "\t\t--encoding=label (with --html5: the input's encoding)\n"
+         "\t\t--whole-page (with --html5: navigation and site chrome too)\n";
 }
 
 }  // namespace tagweave

@@ -57,7 +57,8 @@ const std::string help =
     "\t\t--page-break --contents --header=string --footer=string\n"
     "\t\t--style=string --stdout --help --version\n"
     "\t\t--html5 (read today's HTML, write LaTeX2e for pdflatex)\n"
-    "\t\t--encoding=label (with --html5: the input's encoding)\n";
+    "\t\t--encoding=label (with --html5: the input's encoding)\n"
+    "\t\t--whole-page (with --html5: navigation and site chrome too)\n";
 
 using testing::banner;
 using testing::default_document;

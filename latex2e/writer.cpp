@@ -6,6 +6,7 @@
 // content, which collapses them as a browser does.
 #include "latex2e/writer.h"
 
+#include "latex2e/content_selection.h"
 #include "latex2e/element_roles.h"
 #include "latex2e/escape.h"
 #include "latex2e/links.h"
@@ -251,6 +252,8 @@ class body_writer {
         out_(out),
         options_(options),
         targets_(find_link_targets(doc)),
+        left_out_(options.whole_page ? std::vector<bool>()
+                                     : select_content(doc)),
         // The body starts on a line of its own, after the preamble.
         line_start_(out.written()),
         paragraph_start_(out.written()) {}
@@ -360,6 +363,9 @@ class body_writer {
   byte_sink& out_;
   const writer_options& options_;
   const link_targets targets_;
+  /// Per node, where a subtree the reader view leaves out begins; empty
+  /// for the whole page.
+  const std::vector<bool> left_out_;
   escape_state escape_;
 
   std::vector<frame> frames_;
@@ -409,6 +415,12 @@ class body_writer {
 void body_writer::write() {
   node_id n = doc_[document::root()].first_child;
   while (n != no_node) {
+    if (!left_out_.empty() && left_out_[n]) {
+      // A permalink mark may be the target its heading's links point at.
+      if (doc_[n].kind == node_kind::element) note_target(n);
+      n = next_in_walk(n);
+      continue;
+    }
     if (doc_[n].kind == node_kind::text) write_text(n);
     if (doc_[n].kind == node_kind::element) {
       std::size_t depth = frames_.size();

@@ -26,6 +26,9 @@ struct writer_options {
   image_resolver images;           ///< empty: every image is its alt text
   /// Tables as their cells' text: longtable refuses two-column pages.
   bool tables_as_text = false;
+  /// Everything the page shows, rather than its content alone (the reader
+  /// view of latex2e/content_selection.h).
+  bool whole_page = false;
 };
 
 struct writer_report {

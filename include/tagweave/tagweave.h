@@ -62,6 +62,13 @@ struct document_options {
   /// to the folder. Absent, no file is read and every image is written as
   /// its alt text.
   std::optional<std::string> image_folder;
+  /// html5 mode: write everything the page shows. Otherwise only its
+  /// content is written, as a reader view: its main element when it has
+  /// one, else the page without its navigation, site banner and footer,
+  /// and lists of links at its start and end; permalink marks, a "skip to
+  /// content" link and aria-hidden elements are left out in either case
+  /// (the README says exactly what).
+  bool whole_page = false;
 };
 
 /// How a conversion went. The whole document is written in every case; a
