@@ -128,14 +128,16 @@ class content_selector {
     return doc_[n].kind == node_kind::element &&
            role_of(doc_, n) != role::hidden;
   }
-  /// The first word of the role attribute, the role that applies.
-  bool has_role(node_id n, std::string_view name) const {
-    auto value = doc_.attribute(n, "role");
-    if (!value) return false;
-    std::string_view first = trimmed(*value);
+  /// The first word of the role attribute (the role that applies); empty
+  /// without one.
+  std::string_view role_word(node_id n) const {
+    std::string_view value = trimmed(doc_.attribute(n, "role").value_or(""));
     std::size_t end = 0;
-    while (end < first.size() && !is_space(first[end])) ++end;
-    return equals_ignoring_case(first.substr(0, end), name);
+    while (end < value.size() && !is_space(value[end])) ++end;
+    return value.substr(0, end);
+  }
+  bool is_main(node_id n) const {
+    return is_html(n, tag::main) || equals_ignoring_case(role_word(n), "main");
   }
   bool is_link(node_id n) const {
     return is_html(n, tag::a) && doc_.attribute(n, "href").has_value();
@@ -178,6 +180,7 @@ class content_selector {
   void drop_link_lists_at_edges();
   void drop_link_lists_from(bool front);
   bool is_link_list(node_id n) const;
+  bool has_heading_child(node_id n) const;
   bool keeps_text() const;
   void leave_out(node_id n);
 
@@ -269,23 +272,27 @@ void content_selector::leave_marking(node_id n) {
   }
   if (is_heading(n) || is_html(n, tag::dt)) --terms_;
   if (is_sectioning(n)) --sectioning_;
-  if (is_html(n, tag::main) || has_role(n, "main")) --mains_around_;
+  if (is_main(n)) --mains_around_;
 }
 
 /// Records the outermost main elements that hold text, and the navigation,
 /// banners and footers, which are left out only when there is no main.
 void content_selector::note_candidates(node_id n) {
-  if (is_html(n, tag::main) || has_role(n, "main")) {
+  if (is_main(n)) {
     if (mains_around_ == 0 && counts_[n].text > 0) mains_.push_back(n);
     ++mains_around_;
     return;
   }
+  std::string_view role = role_word(n);
+  auto is_role = [&](std::string_view name) {
+    return equals_ignoring_case(role, name);
+  };
   bool navigation = is_html(n, tag::nav) || is_html(n, tag::search) ||
-                    has_role(n, "navigation") || has_role(n, "search");
+                    is_role("navigation") || is_role("search");
   bool banner =
-      (is_html(n, tag::header) && sectioning_ == 0) || has_role(n, "banner");
-  bool footer = (is_html(n, tag::footer) && sectioning_ == 0) ||
-                has_role(n, "contentinfo");
+      (is_html(n, tag::header) && sectioning_ == 0) || is_role("banner");
+  bool footer =
+      (is_html(n, tag::footer) && sectioning_ == 0) || is_role("contentinfo");
   // A banner with a heading holds the page's title; its navigation is
   // left out on its own.
   if (banner && counts_[n].headings > 0) banner = false;
@@ -400,11 +407,13 @@ void content_selector::drop_link_lists_at_edges() {
   drop_link_lists_from(false);
 }
 
-/// A list of links, and not most of the page (then it is the content).
+/// A list of links, and not most of the page (then it is the content) nor
+/// a section with a heading (an index at a manual's end).
 bool content_selector::is_link_list(node_id n) const {
   const text_counts& c = counts_[n];
-  return c.links >= min_link_list_links && c.text * 2 < counts_[body_].text &&
-         mostly_links(c) && c.text - c.link_text <= max_link_list_other_bytes;
+  return c.links >= min_link_list_links && c.headings == 0 &&
+         c.text * 2 < counts_[body_].text && mostly_links(c) &&
+         c.text - c.link_text <= max_link_list_other_bytes;
 }
 
 /// From the body's start (or end), leaves out each list of links until the
@@ -427,9 +436,20 @@ void content_selector::drop_link_lists_from(bool front) {
       continue;
     }
     if (!is_container(c)) return;
+    // A section of links (an index) ends with its own content; from the
+    // start, its heading stops the walk anyway.
+    if (!front && mostly_links(counts_[c]) && has_heading_child(c)) return;
     container = c;
     c = front ? doc_[container].first_child : doc_.last_child(container);
   }
+}
+
+bool content_selector::has_heading_child(node_id n) const {
+  for (node_id c = doc_[n].first_child; c != no_node;
+       c = doc_[c].next_sibling) {
+    if (is_heading(c)) return true;
+  }
+  return false;
 }
 
 /// Whether any text is left: a page is never emptied.

@@ -21,7 +21,8 @@ namespace tagweave::latex2e {
 ///   "search"), the page's banner and footer (`header` and `footer` outside
 ///   any article, aside, main, nav or section, roles "banner" and
 ///   "contentinfo"; a banner holding a heading is kept), and blocks of
-///   mostly links at the start or end of the body;
+///   mostly links, without a heading, at the start or end of the body
+///   (not inside a section of links, such as an index, that ends it);
 /// - anywhere: elements with aria-hidden="true", permalink marks (a link in
 ///   a heading or `dt` to its own heading or an element around it, showing
 ///   only a mark such as the pilcrow), and a leading "skip to content" link.

@@ -116,6 +116,11 @@ const std::vector<selection_case> selection_cases = {
          " | Terms</p></div>",
      {"Heading", "Article", "link", "More"},
      {"Toplink", "Bottomlink", "Terms"}},
+    {"a section of links with its heading at the end (an index) stays",
+     article + long_paragraph + "<div><h2>Index</h2><ul>" + links("Entry", 6) +
+         "</ul></div>",
+     {"Index", "Entry"},
+     {}},
     {"a list of links amid the text stays",
      article + "<ul>" + links("Midlink", 5) + "</ul><p>Closing words.</p>",
      {"Midlink", "Closing"},
