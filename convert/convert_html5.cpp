@@ -57,6 +57,7 @@ conversion_status convert_html5_document(std::string bytes, byte_sink& dest,
   writing.tables_as_text = sets_two_columns(options);
   writing.page_file = options.page_file.value_or("");
   writing.url_footnotes = options.link_urls == link_url_display::footnote;
+  writing.whole_page = options.whole_page;
   if (options.image_folder) {
     // One checker for the page: it reads and checks each file once, however
     // often and however spelled the page names it, and bounds the work all

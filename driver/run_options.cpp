@@ -19,6 +19,7 @@ enum : int {
   html5_option,
   encoding_option,
   link_urls_option,
+  whole_page_option
 };
 
 constexpr option long_options[] = {
@@ -36,6 +37,7 @@ constexpr option long_options[] = {
     {"html5", no_argument, nullptr, html5_option},
     {"encoding", required_argument, nullptr, encoding_option},
     {"link-urls", required_argument, nullptr, link_urls_option},
+    {"whole-page", no_argument, nullptr, whole_page_option},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -66,6 +68,7 @@ bool apply_document_option(int option, const char* argument,
     case html5_option: document.mode = reading_mode::html5; return true;
     case encoding_option: document.encoding = argument; return true;
     case link_urls_option: return read_link_urls(argument, document);
+    case whole_page_option: document.whole_page = true; return true;
     default: return false;
   }
 }
@@ -128,7 +131,8 @@ std::string help_text(std::string_view program_name) {
          "\t\t--html5 (read today's HTML, write LaTeX2e for pdflatex)\n"
          "\t\t--encoding=label (with --html5: the input's encoding)\n"
          "\t\t--link-urls=footnote|none (with --html5: a link's URL in a "
-         "footnote)\n";
+         "footnote)\n"
+         "\t\t--whole-page (with --html5: navigation and site chrome too)\n";
 }
 
 }  // namespace tagweave

@@ -59,7 +59,8 @@ const std::string help =
     "\t\t--html5 (read today's HTML, write LaTeX2e for pdflatex)\n"
     "\t\t--encoding=label (with --html5: the input's encoding)\n"
     "\t\t--link-urls=footnote|none (with --html5: a link's URL in a "
-    "footnote)\n";
+    "footnote)\n"
+    "\t\t--whole-page (with --html5: navigation and site chrome too)\n";
 
 using testing::banner;
 using testing::default_document;

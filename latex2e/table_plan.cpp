@@ -258,7 +258,8 @@ void table_plan::add_cell(const cell_place& place) {
 // inside, not per node it has yet to visit: tables inside cells add to
 // their cell's text but make no rows; a level's `cell` is the cell whose
 // text its nodes count toward.
-table_plan plan_table(const document& doc, node_id table) {
+table_plan plan_table(const document& doc, node_id table,
+                      const std::vector<bool>& left_out) {
   table_plan plan;
   grid layout;
   cell_texts texts;
@@ -284,6 +285,10 @@ table_plan plan_table(const document& doc, node_id table) {
   for (node_id at = doc[table].first_child; at != no_node;) {
     const level s = levels.back();
     const html5::node& n = doc[at];
+    if (!left_out.empty() && left_out[at]) {  // the writer passes over it too
+      at = next_in_walk(at);
+      continue;
+    }
     if (n.kind == node_kind::text) {
       if (s.cell != no_cell) {
         cell_text& t = texts[s.cell];

@@ -97,7 +97,9 @@ void table_plan::for_each_placed_cell(F&& f) const {
 /// and preformatted line, and an image's height.
 inline constexpr double max_row_lines = 35;
 
-/// Plans `table`. Costs the size of its subtree.
-table_plan plan_table(const html5::document& doc, html5::node_id table);
+/// Plans `table`. Costs the size of its subtree. `left_out` marks the
+/// subtrees the writer passes over (content_selection.h); empty for none.
+table_plan plan_table(const html5::document& doc, html5::node_id table,
+                      const std::vector<bool>& left_out = {});
 
 }  // namespace tagweave::latex2e

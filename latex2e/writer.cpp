@@ -6,6 +6,7 @@
 // content, which collapses them as a browser does.
 #include "latex2e/writer.h"
 
+#include "latex2e/content_selection.h"
 #include "latex2e/element_roles.h"
 #include "latex2e/escape.h"
 #include "latex2e/links.h"
@@ -228,8 +229,33 @@ std::optional<std::string> in_document_id(std::string_view href,
   return std::string(*fragment);
 }
 
+/// Per node, whether the walk reaches it: all but the nodes inside a
+/// subtree the reader view leaves out (whose root still takes its target);
+/// empty when it leaves nothing out.
+std::vector<bool> reached_nodes(const document& doc,
+                                const std::vector<bool>& left_out) {
+  if (left_out.empty()) return {};
+  std::vector<bool> reached(doc.size());
+  node_id n = doc[document::root()].first_child;
+  while (n != no_node) {
+    reached[n] = true;
+    if (!left_out[n] && doc[n].first_child != no_node) {
+      n = doc[n].first_child;
+      continue;
+    }
+    while (n != document::root() && doc[n].next_sibling == no_node) {
+      n = doc[n].parent;
+    }
+    n = n == document::root() ? no_node : doc[n].next_sibling;
+  }
+  return reached;
+}
+
+/// `reached` is reached_nodes' result: a target the walk never reaches
+/// would leave its links pointing nowhere, and they are text instead.
 link_targets find_link_targets(const document& doc,
-                               std::string_view page_file) {
+                               std::string_view page_file,
+                               const std::vector<bool>& reached) {
   std::unordered_set<std::string> wanted;
   for (node_id n = 0; n < doc.size(); ++n) {
     if (doc[n].kind != node_kind::element || doc[n].name != tag::a) continue;
@@ -243,6 +269,7 @@ link_targets find_link_targets(const document& doc,
   if (wanted.empty()) return targets;
   targets.is_target.resize(doc.size());
   for (node_id n = 0; n < doc.size(); ++n) {
+    if (!reached.empty() && !reached[n]) continue;
     auto id = target_id(doc, n);
     if (!id) continue;
     std::string key(*id);
@@ -262,7 +289,10 @@ class body_writer {
       : doc_(doc),
         out_(out),
         options_(options),
-        targets_(find_link_targets(doc, options.page_file)),
+        left_out_(options.whole_page ? std::vector<bool>()
+                                     : select_content(doc)),
+        targets_(find_link_targets(doc, options.page_file,
+                                   reached_nodes(doc, left_out_))),
         // The body starts on a line of its own, after the preamble.
         line_start_(out.written()),
         paragraph_start_(out.written()) {}
@@ -391,6 +421,9 @@ class body_writer {
   const document& doc_;
   byte_sink& out_;
   const writer_options& options_;
+  /// Per node, where a subtree the reader view leaves out begins; empty
+  /// for the whole page.
+  const std::vector<bool> left_out_;
   const link_targets targets_;
   escape_state escape_;
 
@@ -448,6 +481,12 @@ class body_writer {
 void body_writer::write() {
   node_id n = doc_[document::root()].first_child;
   while (n != no_node) {
+    if (!left_out_.empty() && left_out_[n]) {
+      // A permalink mark may be the target its heading's links point at.
+      if (doc_[n].kind == node_kind::element) note_target(n);
+      n = next_in_walk(n);
+      continue;
+    }
     if (doc_[n].kind == node_kind::text) write_text(n);
     if (doc_[n].kind == node_kind::element) {
       std::size_t depth = frames_.size();
@@ -1267,7 +1306,7 @@ void body_writer::enter_table(node_id n) {
       restricted() || pre_depth_ > 0 || cells_ > 0 || options_.tables_as_text;
   table_plan plan;
   if (!flat) {
-    plan = plan_table(doc_, n);
+    plan = plan_table(doc_, n, left_out_);
     flat = plan.row_count() == 0;
   }
   request_paragraph();

@@ -32,6 +32,9 @@ struct writer_options {
   /// A link to the web whose text is not its URL gets the URL in a
   /// footnote, for paper.
   bool url_footnotes = false;
+  /// Everything the page shows, rather than its content alone (the reader
+  /// view of latex2e/content_selection.h).
+  bool whole_page = false;
 };
 
 struct writer_report {

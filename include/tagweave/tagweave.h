@@ -75,6 +75,13 @@ struct document_options {
   /// html5 mode: what a link to the web shows of its URL on paper, where
   /// it cannot be clicked.
   link_url_display link_urls = link_url_display::footnote;
+  /// html5 mode: write everything the page shows. Otherwise only its
+  /// content is written, as a reader view: its main element when it has
+  /// one, else the page without its navigation, site banner and footer,
+  /// and lists of links at its start and end; permalink marks, a "skip to
+  /// content" link and aria-hidden elements are left out in either case
+  /// (the README says exactly what).
+  bool whole_page = false;
 };
 
 /// How a conversion went. The whole document is written in every case; a
