@@ -39,6 +39,15 @@ bool sets_two_columns(const document_options& options) {
          names(options.header, "\\twocolumn");
 }
 
+/// Whether the class given by -o has chapters (report, book), which then
+/// hold the page's top headings.
+bool class_has_chapters(const document_options& options) {
+  if (!options.style) return false;
+  std::string_view style = *options.style;
+  return style.find("{report}") != std::string_view::npos ||
+         style.find("{book}") != std::string_view::npos;
+}
+
 }  // namespace
 
 conversion_status convert_html5_document(std::string bytes, byte_sink& dest,
@@ -55,6 +64,7 @@ conversion_status convert_html5_document(std::string bytes, byte_sink& dest,
   latex2e::writer_options writing;
   writing.numbered_headings = options.numbered_headings;
   writing.tables_as_text = sets_two_columns(options);
+  writing.chapters = class_has_chapters(options);
   if (options.image_folder) {
     // One checker for the page: it reads and checks each file once, however
     // often and however spelled the page names it, and bounds the work all
