@@ -122,6 +122,16 @@ TEST(Html5Blocks, TheShallowestWrittenHeadingIsTheTopSection) {
   expect_bodies({{"numbered", "<h3>a</h3><h4>b</h4>",
                   "\\chapter[a]{a}\n\\section[b]{b}\n"}},
                 chapters);
+  for (const char* style : {"[12pt]{report}", "{book}", "{article}"}) {
+    document_options options;
+    options.mode = reading_mode::html5;
+    options.style = style;
+    std::string latex;
+    convert("<h2>a</h2>", options, latex);
+    EXPECT_EQ(latex.find("\\chapter*{a}") != std::string::npos,
+              std::string_view(style) != "{article}")
+        << "-o " << style << " reaches the writer";
+  }
 }
 
 TEST(Html5Blocks, Spacing) {

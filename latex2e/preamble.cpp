@@ -70,8 +70,9 @@ void write_line(byte_sink& out, std::string_view line) {
 // tight, as browsers show them: items 1pt apart, while paragraphs inside an
 // item, a dd or a quote are as far apart as in the body (inside a list
 // \parskip is \parsep; an item adds \itemsep to it), and a list inside
-// a list has no space above or below (\tw@nested). The labels and
-// counters past LaTeX's four levels are written by write_list_levels.
+// a list has no space above or below (\tw@nested; inside a quote or a
+// note it has, as in the body). The labels and counters past LaTeX's four
+// levels are written by write_list_levels.
 constexpr std::string_view list_preamble =
     "\\makeatletter\n"
     "\\newskip\\tw@parskip\\tw@parskip=\\parskip\n"
@@ -82,8 +83,9 @@ constexpr std::string_view list_preamble =
     "  \\ifnum\\@listdepth>5 \\global\\@listdepth5 \\fi\n"
     "  \\list{#1}{#2\\tw@tight}}\n"
     "\\def\\endtw@list{\\endlist\\global\\@listdepth\\tw@outerdepth\\relax}\n"
-    "\\def\\tw@nested{\\ifnum\\@listdepth>\\@ne"
-    "\\topsep-\\tw@parskip\\partopsep\\z@\\fi}\n"
+    "\\def\\tw@islist{list}\\let\\tw@parent\\relax\n"
+    "\\def\\tw@nested{\\ifx\\tw@parent\\tw@islist"
+    "\\topsep-\\tw@parskip\\partopsep\\z@\\fi\\let\\tw@parent\\tw@islist}\n"
     "\\def\\itemize{\\advance\\tw@itemdepth\\@ne\n"
     "  \\expandafter\\tw@list"
     "\\csname labelitem\\romannumeral\\tw@itemdepth\\endcsname\n"
@@ -100,7 +102,8 @@ constexpr std::string_view list_preamble =
     "\\def\\description{\\tw@list{}{\\tw@nested\\labelwidth\\z@"
     "\\itemindent-\\leftmargin\\let\\makelabel\\descriptionlabel}}\n"
     "\\def\\enddescription{\\endtw@list}\n"
-    "\\def\\quote{\\tw@list{}{\\rightmargin\\leftmargin}\\item\\relax}\n"
+    "\\def\\quote{\\tw@list{}{\\let\\tw@parent\\relax\\rightmargin\\leftmargin}"
+    "\\item\\relax}\n"
     "\\def\\endquote{\\endtw@list}\n"
     "\\makeatother\n";
 
@@ -137,7 +140,8 @@ constexpr std::string_view note_preamble =
     "\\makeatletter\n"
     "\\def\\tw@noterule{\\hspace*{-\\leftmargin}\\rule[0.5ex]"
     "{\\dimexpr\\linewidth+\\leftmargin+\\rightmargin\\relax}{0.6pt}}\n"
-    "\\newenvironment{twnote}[1]{\\tw@list{}{\\leftmargin1.5em"
+    "\\newenvironment{twnote}[1]{\\tw@list{}{\\let\\tw@parent\\relax"
+    "\\leftmargin1.5em"
     "\\rightmargin\\leftmargin}%\n"
     "  \\item\\relax\\tw@noterule\\par\\nobreak\\vspace{-\\parskip}%\n"
     "  \\if\\relax\\detokenize{#1}\\relax\\else{\\bfseries #1}\\par\\fi}\n"
