@@ -81,6 +81,9 @@ TEST(Html5Blocks, ListsNestToTheLimitWhateverTheirKind) {
       {"notes count as levels", nested("<aside>a", "</aside>", deep),
        "\\begin{twnote}", max_list_depth},
   };
+  std::string captions = body_of(nested("<figcaption>a", "</figcaption>", 300));
+  EXPECT_LT(occurrences(captions, "{\\centering"), 255u)
+      << "TeX allows 255 levels of grouping";
   for (const depth_case& c : cases) {
     std::string body = body_of(c.html);
     EXPECT_EQ(occurrences(body, c.environment), c.begun) << c.what << body;

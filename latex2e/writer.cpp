@@ -1139,18 +1139,24 @@ void body_writer::enter_note(node_id n) {
   ++list_environments_;
 }
 
-/// A block; a note's title in bold, a figure's caption centred and small.
+/// A block; a note's title in bold, a figure's caption centred and small,
+/// their groups counted with the inline ones, which a page may nest.
 void body_writer::enter_block(node_id n) {
   request_paragraph();
   bool note_title = !frames_.empty() && frames_.back().note_title == n;
   bool caption = doc_[n].name == tag::figcaption;
-  if (restricted() || (!note_title && !caption)) {
+  if (restricted() || (!note_title && !caption) ||
+      inline_groups_ >= max_inline_groups) {
     push(n, frame_kind::block, role::block);
-  } else if (note_title) {
+    return;
+  }
+  if (note_title) {
     push(n, frame_kind::block, role::block, "{\\bfseries ", "}");
   } else {
     push(n, frame_kind::block, role::block, "{\\centering\\small ", "\\par}");
   }
+  frames_.back().counts_group = true;
+  ++inline_groups_;
 }
 
 void body_writer::enter_preformatted(node_id n) {
