@@ -39,6 +39,15 @@ bool sets_two_columns(const document_options& options) {
          names(options.header, "\\twocolumn");
 }
 
+/// Whether the class given by -o has chapters (report, book), which then
+/// hold the page's top headings.
+bool class_has_chapters(const document_options& options) {
+  if (!options.style) return false;
+  std::string_view style = *options.style;
+  return style.find("{report}") != std::string_view::npos ||
+         style.find("{book}") != std::string_view::npos;
+}
+
 }  // namespace
 
 conversion_status convert_html5_document(std::string bytes, byte_sink& dest,
@@ -58,6 +67,7 @@ conversion_status convert_html5_document(std::string bytes, byte_sink& dest,
   writing.page_file = options.page_file.value_or("");
   writing.url_footnotes = options.link_urls == link_url_display::footnote;
   writing.whole_page = options.whole_page;
+  writing.chapters = class_has_chapters(options);
   if (options.image_folder) {
     // One checker for the page: it reads and checks each file once, however
     // often and however spelled the page names it, and bounds the work all

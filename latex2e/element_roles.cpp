@@ -1,6 +1,8 @@
 // The element table of the LaTeX2e writer.
 #include "latex2e/element_roles.h"
 
+#include "latex2e/notes.h"
+
 namespace tagweave::latex2e {
 namespace {
 
@@ -147,6 +149,7 @@ role role_of(const html5::document& doc, html5::node_id element) {
   if (n.name == tag::dialog && !has_attribute(doc, element, "open")) {
     return role::hidden;
   }
+  if (r == role::block && note_kind_title(doc, element)) return role::note;
   return r;
 }
 

@@ -14,6 +14,7 @@ enum class role : std::uint8_t {
   block,      ///< a paragraph break before and after
   heading,    ///< h1-h6
   quotation,  ///< blockquote
+  note,       ///< aside, and blocks a page marks as notes (latex2e/notes.h)
   unordered_list,
   ordered_list,
   definition_list,

@@ -16,12 +16,10 @@ namespace {
 // share of the page's height (0.8 unless given: a table cell gives less, so
 // that its row fits on a page). \twmissing shows a character no font has, by
 // its code point, with a chance to break the line after it: a run of them is no
-// word. Lists are set tight, as browsers show them: no paragraph skip between
-// items (inside a list \parskip is \parsep). h4 to h6 are \paragraph and
-// \subparagraph, which stand on a line of their own as on the page rather
-// than run into the text. \twlink links to a relative URL with a URI
-// action, as \href does for a URL with a scheme: \href would make it a
-// GoToR action that opens a local file.
+// word. \twlink links to a relative URL with a URI action, as \href does
+// for a URL with a scheme: \href would make it a GoToR action that opens a
+// local file. The lists and headings of the page are set by
+// list_preamble and heading_preamble.
 constexpr std::string_view fixed_preamble =
     "\\usepackage[T1]{fontenc}\n"
     "\\usepackage[utf8]{inputenc}\n"
@@ -59,27 +57,119 @@ constexpr std::string_view fixed_preamble =
     "\\makeatletter\n"
     "\\def\\twlink{\\hyper@normalise\\tw@link}\n"
     "\\def\\tw@link#1#2{\\hyper@linkurl{#2}{#1}}\n"
-    "\\def\\tw@tight{\\setlength{\\parsep}{0pt}\\setlength{\\itemsep}"
-    "{1pt}}\n"
-    "\\g@addto@macro\\@listI{\\tw@tight}\\let\\@listi\\@listI\n"
-    "\\g@addto@macro\\@listii{\\tw@tight}"
-    "\\g@addto@macro\\@listiii{\\tw@tight}\n"
-    "\\g@addto@macro\\@listiv{\\tw@tight}"
-    "\\g@addto@macro\\@listv{\\tw@tight}"
-    "\\g@addto@macro\\@listvi{\\tw@tight}\n"
-    "\\@ifundefined{@startsection}{}{%\n"
-    "\\renewcommand{\\paragraph}{\\@startsection{paragraph}{4}{\\z@}"
-    "{2ex \\@plus 1ex \\@minus .2ex}{0.5ex}"
-    "{\\normalfont\\normalsize\\bfseries}}%\n"
-    "\\renewcommand{\\subparagraph}{\\@startsection{subparagraph}{5}"
-    "{\\z@}{2ex \\@plus 1ex \\@minus .2ex}{0.5ex}"
-    "{\\normalfont\\normalsize\\bfseries}}}\n"
     "\\makeatother\n"
     "\\sloppy\n";
 
 void write_line(byte_sink& out, std::string_view line) {
   out.write(line);
   out.put('\n');
+}
+
+// Lists at every depth the writer begins (max_list_depth), however deep:
+// itemize, enumerate, description and quote are lists of \tw@list, which
+// keeps \list's parameters of the sixth level below it instead of stopping
+// at LaTeX's limit of six lists (and four itemize and enumerate). Lists are
+// tight, as browsers show them: items 1pt apart, while paragraphs inside an
+// item, a dd or a quote are as far apart as in the body (inside a list
+// \parskip is \parsep; an item adds \itemsep to it), and a list inside
+// a list has no space above or below (\tw@nested; inside a quote or a
+// note it has, as in the body). The labels and counters past LaTeX's four
+// levels are written by write_list_levels.
+constexpr std::string_view list_preamble =
+    "\\makeatletter\n"
+    "\\newskip\\tw@parskip\\tw@parskip=\\parskip\n"
+    "\\newcount\\tw@itemdepth\\newcount\\tw@enumdepth\n"
+    "\\def\\tw@tight{\\parsep\\tw@parskip"
+    "\\itemsep\\dimexpr1pt-\\tw@parskip\\relax}\n"
+    "\\def\\tw@list#1#2{\\edef\\tw@outerdepth{\\the\\@listdepth}%\n"
+    "  \\ifnum\\@listdepth>5 \\global\\@listdepth5 \\fi\n"
+    "  \\list{#1}{#2\\tw@tight}}\n"
+    "\\def\\endtw@list{\\endlist\\global\\@listdepth\\tw@outerdepth\\relax}\n"
+    "\\def\\tw@islist{list}\\let\\tw@parent\\relax\n"
+    "\\def\\tw@nested{\\ifx\\tw@parent\\tw@islist"
+    "\\topsep-\\tw@parskip\\partopsep\\z@\\fi\\let\\tw@parent\\tw@islist}\n"
+    "\\def\\itemize{\\advance\\tw@itemdepth\\@ne\n"
+    "  \\expandafter\\tw@list"
+    "\\csname labelitem\\romannumeral\\tw@itemdepth\\endcsname\n"
+    "  {\\tw@nested\\def\\makelabel##1{\\hss\\llap{##1}}}}\n"
+    "\\def\\enditemize{\\endtw@list}\n"
+    "\\def\\enumerate{\\advance\\tw@enumdepth\\@ne\n"
+    "  \\edef\\@enumctr{enum\\romannumeral\\tw@enumdepth}%\n"
+    "  \\expandafter\\tw@list\\csname label\\@enumctr\\endcsname\n"
+    "  {\\tw@nested\\usecounter\\@enumctr"
+    "\\def\\makelabel##1{\\hss\\llap{##1}}}}\n"
+    "\\def\\endenumerate{\\endtw@list}\n"
+    "\\providecommand*{\\descriptionlabel}[1]{\\hspace\\labelsep"
+    "\\normalfont\\bfseries #1}\n"
+    "\\def\\description{\\tw@list{}{\\tw@nested\\labelwidth\\z@"
+    "\\itemindent-\\leftmargin\\let\\makelabel\\descriptionlabel}}\n"
+    "\\def\\enddescription{\\endtw@list}\n"
+    "\\def\\quote{\\tw@list{}{\\let\\tw@parent\\relax\\rightmargin\\leftmargin}"
+    "\\item\\relax}\n"
+    "\\def\\endquote{\\endtw@list}\n"
+    "\\makeatother\n";
+
+// Headings: each level its own look (size, bold, italic, small capitals),
+// h4 and deeper standing on a line of their own as on the page rather than
+// running into the text. \twsubsubparagraph is a sixth level below
+// \subparagraph, for pages whose headings go six deep under \section.
+constexpr std::string_view heading_preamble =
+    "\\makeatletter\n"
+    "\\@ifundefined{@startsection}{}{%\n"
+    "\\renewcommand{\\paragraph}{\\@startsection{paragraph}{4}{\\z@}"
+    "{2ex \\@plus 1ex \\@minus .2ex}{0.5ex}"
+    "{\\normalfont\\normalsize\\bfseries\\itshape}}%\n"
+    "\\renewcommand{\\subparagraph}{\\@startsection{subparagraph}{5}"
+    "{\\z@}{2ex \\@plus 1ex \\@minus .2ex}{0.5ex}"
+    "{\\normalfont\\normalsize\\itshape}}%\n"
+    "\\newcounter{twsubsubparagraph}[subparagraph]%\n"
+    "\\def\\thetwsubsubparagraph{\\thesubparagraph.\\arabic"
+    "{twsubsubparagraph}}%\n"
+    "\\def\\theHtwsubsubparagraph{\\theHsubparagraph.\\arabic"
+    "{twsubsubparagraph}}%\n"
+    "\\newcommand{\\twsubsubparagraph}{\\@startsection{twsubsubparagraph}{6}"
+    "{\\z@}{2ex \\@plus 1ex \\@minus .2ex}{0.5ex}"
+    "{\\normalfont\\normalsize\\scshape}}%\n"
+    "\\def\\l@twsubsubparagraph{\\@dottedtocline{6}{14em}{7em}}%\n"
+    "\\def\\toclevel@twsubsubparagraph{6}}\n"
+    "\\makeatother\n";
+
+// Notes and warnings (twnote, its title the argument, bold when not empty):
+// set in from both margins between two rules that reach the margins, as a
+// list, so that a long one breaks across pages and nests like a list.
+// Figures' pictures and captions are centred by the writer.
+constexpr std::string_view note_preamble =
+    "\\makeatletter\n"
+    "\\def\\tw@noterule{\\hspace*{-\\leftmargin}\\rule[0.5ex]"
+    "{\\dimexpr\\linewidth+\\leftmargin+\\rightmargin\\relax}{0.6pt}}\n"
+    "\\newenvironment{twnote}[1]{\\tw@list{}{\\let\\tw@parent\\relax"
+    "\\leftmargin1.5em"
+    "\\rightmargin\\leftmargin}%\n"
+    "  \\item\\relax\\tw@noterule\\par\\nobreak\\vspace{-\\parskip}%\n"
+    "  \\if\\relax\\detokenize{#1}\\relax\\else{\\bfseries #1}\\par\\fi}\n"
+    "  {\\par\\nobreak\\vspace{-\\parskip}\\noindent\\tw@noterule\\par"
+    "\\endtw@list}\n"
+    "\\makeatother\n";
+
+/// Lowercase roman numerals for LaTeX's names of list levels (enumv, ...).
+std::string roman(std::size_t n) {
+  static constexpr std::string_view units[] = {"",  "i",  "ii",  "iii",  "iv",
+                                               "v", "vi", "vii", "viii", "ix"};
+  std::string out(n / 10, 'x');
+  out += units[n % 10];
+  return out;
+}
+
+/// Counters and labels of the list levels LaTeX has none for: numbers in
+/// arabic, bullets repeating LaTeX's four.
+void write_list_levels(byte_sink& out) {
+  constexpr std::size_t latex_levels = 4;
+  for (std::size_t level = latex_levels + 1; level <= max_list_depth; ++level) {
+    std::string name = roman(level);
+    out.write("\\newcounter{enum" + name + "}\\def\\labelenum" + name +
+              "{\\theenum" + name + ".}\\def\\labelitem" + name +
+              "{\\labelitem" + roman((level - 1) % latex_levels + 1) + "}\n");
+  }
 }
 
 /// The most of a title or an author the title block holds (about ten lines
@@ -175,6 +265,10 @@ void write_preamble(byte_sink& out, const document_options& options,
   out.write(fixed_preamble);
   out.write(preformatted_preamble);
   out.write(table_fit_preamble);
+  out.write(list_preamble);
+  write_list_levels(out);
+  out.write(heading_preamble);
+  out.write(note_preamble);
   std::string_view title = options.title ? *options.title : page.title;
   std::string_view author = options.author ? *options.author : page.author;
   bool title_block = !title.empty() || !author.empty();

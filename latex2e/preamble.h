@@ -10,7 +10,15 @@
 
 #include <tagweave/tagweave.h>
 
+#include <cstddef>
+
 namespace tagweave::latex2e {
+
+/// The deepest nesting of lists, quotes and notes the preamble's list
+/// environments set, each level indented further: two more than the six
+/// that pages such as Python's documentation nest. A list nested deeper
+/// adds its items to the deepest list; LaTeX's own limit is six.
+constexpr std::size_t max_list_depth = 8;
 
 /// Everything up to and including what follows \begin{document}: the
 /// header, \maketitle when there is a title or an author (the options'

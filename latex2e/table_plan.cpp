@@ -70,6 +70,7 @@ double lines_started_by(role r) {
     case role::table_row:
     case role::table_caption: return 1;
     case role::image: return lines_per_cell_image;
+    case role::note: return 3;  // its rules and its title
     default: return 0;
   }
 }

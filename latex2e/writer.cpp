@@ -12,6 +12,9 @@
 #include "latex2e/links.h"
 #include "latex2e/preformatted.h"
 #include "latex2e/table_fit.h"
+#include "latex2e/notes.h"
+#include "latex2e/preamble.h"
+#include "latex2e/survey.h"
 #include "latex2e/table_plan.h"
 
 #include <algorithm>
@@ -39,12 +42,12 @@ constexpr std::size_t max_inline_groups = 40;
 /// Per-word wrappers (links, underline, sub- and superscripts) nested
 /// deeper than this add nothing a reader would see.
 constexpr std::size_t max_wrappers = 6;
-/// LaTeX nests itemize and enumerate 4 deep each and all list-like
-/// environments (quote and description too) 6 deep; a list nested deeper
-/// adds its items to the deepest list that could be begun.
-constexpr std::size_t max_itemize_depth = 4;
-constexpr std::size_t max_enumerate_depth = 4;
-constexpr std::size_t max_list_environments = 5;
+/// The counters of enumerate's levels, one per level the preamble sets
+/// (max_list_depth).
+constexpr std::string_view enumerate_counters[] = {
+    "enumi", "enumii", "enumiii", "enumiv",
+    "enumv", "enumvi", "enumvii", "enumviii"};
+static_assert(std::size(enumerate_counters) == max_list_depth);
 /// Escaped a piece at a time, so that a word far longer than a line gets
 /// its line ends too; a byte becomes at most 17 bytes of LaTeX. A word
 /// (text with no space, across elements) may also break between two such
@@ -73,6 +76,23 @@ constexpr std::size_t max_url_bytes = 4096;
 
 bool is_html_space(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
+}
+
+/// Whether `text` at `at` starts with a space character that HTML does
+/// not collapse (no-break, en, em, thin, ideographic, ...): LaTeX glue,
+/// which TeX drops at the start of a line.
+bool starts_with_kept_space(std::string_view text, std::size_t at) {
+  auto byte = [&](std::size_t i) -> unsigned {
+    return at + i < text.size() ? static_cast<unsigned char>(text[at + i]) : 0u;
+  };
+  switch (byte(0)) {
+    case 0xC2: return byte(1) == 0xA0;  // U+00A0
+    case 0xE2:                          // U+2000-U+200A, U+202F, U+205F
+      return (byte(1) == 0x80 && (byte(2) <= 0x8A || byte(2) == 0xAF)) ||
+             (byte(1) == 0x81 && byte(2) == 0x9F);
+    case 0xE3: return byte(1) == 0x80 && byte(2) == 0x80;  // U+3000
+    default: return false;
+  }
 }
 
 void collapse_into(std::string& out, std::string_view text, bool& space) {
@@ -143,11 +163,15 @@ struct frame {
   bool item_open = false;
   /// Which of the writer's depth counters the frame added to, so that
   /// leaving it takes back exactly that.
-  bool counts_itemize = false, counts_enumerate = false,
-       counts_environment = false, counts_group = false, restricts = false,
-       pushed_wrapper = false;
+  bool counts_enumerate = false, counts_environment = false,
+       counts_group = false, restricts = false, pushed_wrapper = false;
   /// A numbered heading: its short title is written when it opens.
   bool short_title = false;
+  /// A dd: no paragraph skip between it and the term or definition above,
+  /// as browsers set them.
+  bool tight_above = false;
+  /// A note: the element that is its title, if it has one.
+  node_id note_title = no_node;
   /// The nearest list environment at or below this frame, or npos.
   std::size_t list = npos;
   /// The nearest table frame (planned or flat) at or below, or npos.
@@ -229,6 +253,14 @@ std::optional<std::string> in_document_id(std::string_view href,
   return std::string(*fragment);
 }
 
+/// What the writer passes over, for the surveys before the walk: hidden
+/// elements and the subtrees the reader view leaves out.
+skip_predicate skips(const std::vector<bool>& left_out) {
+  return [&left_out](const document& doc, node_id n) {
+    return (!left_out.empty() && left_out[n]) || is_hidden_element(doc, n);
+  };
+}
+
 /// Per node, whether the walk reaches it: all but the nodes inside a
 /// subtree the reader view leaves out (whose root still takes its target);
 /// empty when it leaves nothing out.
@@ -293,6 +325,8 @@ class body_writer {
                                      : select_content(doc)),
         targets_(find_link_targets(doc, options.page_file,
                                    reached_nodes(doc, left_out_))),
+        top_heading_level_(shallowest_heading_level(doc, skips(left_out_))),
+        lone_images_(lone_images(doc, skips(left_out_))),
         // The body starts on a line of its own, after the preamble.
         line_start_(out.written()),
         paragraph_start_(out.written()) {}
@@ -320,6 +354,7 @@ class body_writer {
   /// no space or paragraph break is due before what comes next.
   void begin_block() {
     at_block_start_ = drop_space_ = true;
+    after_line_break_ = false;
     word_bytes_ = 0;
     word_has_part_ = after_joiner_ = false;
     start_paragraph_count();
@@ -376,6 +411,9 @@ class body_writer {
 
   // --- Elements ---
   void enter_heading(node_id n);
+  std::string sectioning_command(node_id heading) const;
+  void enter_note(node_id n);
+  void enter_block(node_id n);
   void enter_list(node_id n, role r);
   void enter_list_item(node_id n, role r);
   void enter_preformatted(node_id n);
@@ -425,6 +463,10 @@ class body_writer {
   /// for the whole page.
   const std::vector<bool> left_out_;
   const link_targets targets_;
+  /// The heading level set as the top sectioning command.
+  const int top_heading_level_;
+  /// Pictures alone in their paragraph or figure: centred.
+  const std::unordered_set<node_id> lone_images_;
   escape_state escape_;
 
   std::vector<frame> frames_;
@@ -438,6 +480,9 @@ class body_writer {
   /// Like at_block_start_, and also after a line break: a space there is
   /// dropped.
   bool drop_space_ = true;
+  /// Nothing written since a line break: TeX drops the glue of a no-break
+  /// space at the start of the line, unless a box comes first.
+  bool after_line_break_ = false;
   std::vector<std::string> pending_targets_;
   std::size_t line_start_ = 0;       ///< out_.written() at the last line end
   std::size_t paragraph_start_ = 0;  ///< out_.written() when it began
@@ -450,7 +495,7 @@ class body_writer {
 
   std::size_t restricted_ = 0;  ///< inside a heading's argument
   std::size_t inline_groups_ = 0;
-  std::size_t itemize_depth_ = 0, enumerate_depth_ = 0, list_environments_ = 0;
+  std::size_t enumerate_depth_ = 0, list_environments_ = 0;
   std::size_t cells_ = 0;  ///< planned table cells and captions open
 
   struct wrapper {
@@ -534,14 +579,12 @@ void body_writer::enter(node_id element) {
 
 void body_writer::enter_by_role(node_id n, role r) {
   switch (r) {
-    case role::block:
-      request_paragraph();
-      push(n, frame_kind::block, r);
-      return;
+    case role::block: enter_block(n); return;
+    case role::note: enter_note(n); return;
     case role::heading: enter_heading(n); return;
     case role::quotation:
       request_paragraph();
-      if (!restricted() && list_environments_ < max_list_environments) {
+      if (!restricted() && list_environments_ < max_list_depth) {
         push(n, frame_kind::environment, r, "\\begin{quote}\n",
              "\n\\end{quote}\n");
         frames_.back().counts_environment = true;
@@ -624,7 +667,6 @@ void body_writer::leave() {
   }
   if (f.counts_group) --inline_groups_;
   if (f.restricts) --restricted_;
-  if (f.counts_itemize) --itemize_depth_;
   if (f.counts_enumerate) --enumerate_depth_;
   if (f.counts_environment) --list_environments_;
   if (f.kind == frame_kind::table) tables_.erase(f.node);
@@ -689,7 +731,9 @@ void body_writer::open_frame(std::size_t i) {
     ensure_item_in(i > 0 ? frames_[i - 1].list : npos);
   }
   if (block_like(f.kind)) {
+    bool broke = pending_paragraph_ && !at_block_start_;
     write_paragraph_break();
+    if (broke && f.tight_above) write_latex("\\vspace{-\\parskip}");
     if (!restricted()) pending_space_ = false;
   } else if (pending_space_ && !f.open.empty()) {
     if (!drop_space_) write_space();
@@ -791,6 +835,10 @@ void body_writer::write_flowing(std::string_view piece) {
     }
     if (!wrappers_written_) open_wrappers();
     bool parts = breaks_word_parts();
+    if (after_line_break_ && starts_with_kept_space(piece, at)) {
+      write_latex("\\mbox{}");
+    }
+    after_line_break_ = false;
     while (at < piece.size() && !is_html_space(piece[at])) {
       if (word_bytes_ >= word_piece) break_long_word();
       std::size_t end = std::min(piece.size(), at + word_piece - word_bytes_);
@@ -986,6 +1034,7 @@ void body_writer::close_wrappers() {
 
 void body_writer::start_image() {
   prepare_content();
+  after_line_break_ = false;
   if (paragraph_too_long() && !restricted()) {
     end_paragraph_here();
     prepare_content();
@@ -1018,11 +1067,16 @@ void body_writer::write_image(node_id img) {
     return;
   }
   start_image();
+  // Alone in its paragraph or figure, as a page shows a figure: centred,
+  // the paragraph ending in the group that centres it.
+  bool centred = lone_images_.count(img) > 0 && cells_ == 0 && pre_depth_ == 0;
+  if (centred) write_latex("{\\centering");
   // In a table cell an image may take a quarter of the page's height, as
   // table_plan counts it (lines_per_cell_image): its row must fit a page.
   write_latex(cells_ > 0 ? "\\twimage[0.25]{" : "\\twimage{");
   out_.write(*path);
   out_.put('}');
+  if (centred) out_.write("\\par}");
   word_bytes_ = 1;
   escape_.ligature_start = 0;
 }
@@ -1066,7 +1120,7 @@ void body_writer::write_line_break() {
     write_latex("\\mbox{}\\newline\n");
     ++paragraph_lines_;
   }
-  drop_space_ = true;
+  drop_space_ = after_line_break_ = true;
   escape_.ligature_start = 0;
 }
 
@@ -1103,12 +1157,7 @@ void body_writer::enter_heading(node_id n) {
     push(n, frame_kind::heading, role::block, "{\\bfseries ", "}");
     return;
   }
-  static constexpr std::string_view commands[] = {
-      "section",   "subsection",   "subsubsection",
-      "paragraph", "subparagraph", "subparagraph"};
-  int level = std::clamp(heading_level(doc_[n].name), 1, 6);
-  std::string open = "\\";
-  open += commands[level - 1];
+  std::string open = sectioning_command(n);
   if (!options_.numbered_headings) open += '*';
   push(n, frame_kind::heading, role::heading, std::move(open), "}\n");
   if (options_.numbered_headings) {
@@ -1120,6 +1169,23 @@ void body_writer::enter_heading(node_id n) {
   ++restricted_;
 }
 
+/// The page's shallowest heading level is the top sectioning command
+/// (\chapter where the class has chapters), each deeper level one below.
+std::string body_writer::sectioning_command(node_id heading) const {
+  static constexpr std::string_view article_commands[] = {
+      "section",   "subsection",   "subsubsection",
+      "paragraph", "subparagraph", "twsubsubparagraph"};
+  static constexpr std::string_view chapter_commands[] = {
+      "chapter",       "section",   "subsection",
+      "subsubsection", "paragraph", "subparagraph"};
+  int top = std::max(top_heading_level_, 1);
+  int step = std::clamp(heading_level(doc_[heading].name) - top, 0, 5);
+  std::string command = "\\";
+  command +=
+      options_.chapters ? chapter_commands[step] : article_commands[step];
+  return command;
+}
+
 void body_writer::enter_list(node_id n, role r) {
   request_paragraph();
   if (restricted()) {
@@ -1128,23 +1194,18 @@ void body_writer::enter_list(node_id n, role r) {
   }
   bool ordered = r == role::ordered_list;
   bool unordered = r == role::unordered_list;
-  bool room = list_environments_ < max_list_environments &&
-              (!ordered || enumerate_depth_ < max_enumerate_depth) &&
-              (!unordered || itemize_depth_ < max_itemize_depth);
-  if (!room) {
+  if (list_environments_ >= max_list_depth) {
     push(n, frame_kind::block, r);  // its items join the enclosing list
     return;
   }
   std::string open, close;
   if (ordered) {
-    static constexpr std::string_view counters[] = {"enumi", "enumii",
-                                                    "enumiii", "enumiv"};
     open = "\\begin{enumerate}";
     auto start =
         parse_integer(doc_.attribute(n, "start").value_or(""), 1000000000L);
     if (start && *start != 1) {
       open += "\\setcounter{";
-      open += counters[enumerate_depth_];
+      open += enumerate_counters[enumerate_depth_];
       open += "}{";
       open += decimal(*start - 1);
       open += '}';
@@ -1163,10 +1224,8 @@ void body_writer::enter_list(node_id n, role r) {
   f.list = frames_.size() - 1;
   f.counts_environment = true;
   f.counts_enumerate = ordered;
-  f.counts_itemize = unordered;
   ++list_environments_;
   if (ordered) ++enumerate_depth_;
-  if (unordered) ++itemize_depth_;
 }
 
 void body_writer::enter_list_item(node_id n, role r) {
@@ -1179,6 +1238,7 @@ void body_writer::enter_list_item(node_id n, role r) {
   if (r == role::definition_description) {
     request_paragraph();
     push(n, frame_kind::block, r);
+    frames_.back().tight_above = list != npos;
     return;
   }
   if (list == npos) {  // an item outside any list: a paragraph of its own
@@ -1196,6 +1256,45 @@ void body_writer::enter_list_item(node_id n, role r) {
     // \relax: text starting with "[" must not become the item's label.
     push(n, frame_kind::item, r, "\\item\\relax ");
   }
+}
+
+/// A note is a twnote environment, nested like a list; its title is its
+/// own title element, set in bold, else the title of its kind.
+void body_writer::enter_note(node_id n) {
+  request_paragraph();
+  if (restricted() || list_environments_ >= max_list_depth) {
+    push(n, frame_kind::block, role::note);
+    return;
+  }
+  node_id title = note_title_element(doc_, n);
+  std::string open = "\\begin{twnote}{";
+  if (title == no_node) open += note_kind_title(doc_, n).value_or("");
+  open += "}\n";
+  push(n, frame_kind::environment, role::note, std::move(open),
+       "\n\\end{twnote}\n");
+  frames_.back().counts_environment = true;
+  frames_.back().note_title = title;
+  ++list_environments_;
+}
+
+/// A block; a note's title in bold, a figure's caption centred and small,
+/// their groups counted with the inline ones, which a page may nest.
+void body_writer::enter_block(node_id n) {
+  request_paragraph();
+  bool note_title = !frames_.empty() && frames_.back().note_title == n;
+  bool caption = doc_[n].name == tag::figcaption;
+  if (restricted() || (!note_title && !caption) ||
+      inline_groups_ >= max_inline_groups) {
+    push(n, frame_kind::block, role::block);
+    return;
+  }
+  if (note_title) {
+    push(n, frame_kind::block, role::block, "{\\bfseries ", "}");
+  } else {
+    push(n, frame_kind::block, role::block, "{\\centering\\small ", "\\par}");
+  }
+  frames_.back().counts_group = true;
+  ++inline_groups_;
 }
 
 void body_writer::enter_preformatted(node_id n) {

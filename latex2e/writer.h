@@ -23,7 +23,9 @@ using image_resolver =
 
 struct writer_options {
   bool numbered_headings = false;  ///< \section rather than \section*
-  image_resolver images;           ///< empty: every image is its alt text
+  /// The class has \chapter: the page's top headings are chapters.
+  bool chapters = false;
+  image_resolver images;  ///< empty: every image is its alt text
   /// Tables as their cells' text: longtable refuses two-column pages.
   bool tables_as_text = false;
   /// The page's own file name: links to it with a fragment jump inside the

@@ -106,9 +106,9 @@ TEST(Html5Writer, Blocks) {
 TEST(Html5Writer, Headings) {
   expect_bodies({
       {"h1 to h6 are starred sections", "<h1>a</h1><h3>b</h3><h6>c</h6>",
-       "\\section*{a}\n\\subsubsection*{b}\n\\subparagraph*{c}\n"},
+       "\\section*{a}\n\\subsubsection*{b}\n\\twsubsubparagraph*{c}\n"},
       {"a heading's argument holds no line break", "<h2>a<br>b<p>c</p></h2>",
-       "\\subsection*{a b c}\n"},
+       "\\section*{a b c}\n"},
       {"in a list, a bold paragraph instead", "<ul><li><h2>h</h2>t</ul>",
        "\\begin{itemize}\n\\item\\relax {\\bfseries h}\n\nt\n\\end{itemize}\n"},
   });
@@ -117,14 +117,14 @@ TEST(Html5Writer, Headings) {
   expect_bodies(
       {{"-n numbers them, with a plain title for the contents",
         "<h2>a <b>]</b>--<script>x</script></h2>",
-        "\\subsection[a {]}-{}-]{a {\\bfseries ]}-{}-}\n"},
+        "\\section[a {]}-{}-]{a {\\bfseries ]}-{}-}\n"},
        {"a heading's link target goes before it, out of the moving argument",
         "<a href=#s>x</a><h2 id=s>T<a href=#t id=t>u</a></h2>v",
-        "\\hyperlink{tw.0}{x}\n\n\\hypertarget{tw.0}{}\\subsection[Tu]{T"
+        "\\hyperlink{tw.0}{x}\n\n\\hypertarget{tw.0}{}\\section[Tu]{T"
         "\\protect\\hyperlink{tw.1}{u}}\n\\hypertarget{tw.1}{}v"},
        {"a link around a heading is protected inside it, not outside",
         "<a href=#s><h2 id=s>T</h2>x</a>",
-        "\\hypertarget{tw.0}{}\\subsection[T]{\\protect\\hyperlink{tw.0}{T}}"
+        "\\hypertarget{tw.0}{}\\section[T]{\\protect\\hyperlink{tw.0}{T}}"
         "\n\\hyperlink{tw.0}{x}"}},
       numbered);
   // hyperref takes minutes to turn a long title into a bookmark: the
@@ -148,7 +148,8 @@ TEST(Html5Writer, Lists) {
        "\\begin{enumerate}\\setcounter{enumi}{-4}\n\\item\\relax a\n"
        "\\end{enumerate}\n"},
       {"dl is a description list", "<dl><dt>t<dd>d</dl>",
-       "\\begin{description}\n\\item[] {\\bfseries t}\n\nd\n"
+       "\\begin{description}\n\\item[] {\\bfseries "
+       "t}\n\n\\vspace{-\\parskip}d\n"
        "\\end{description}\n"},
       {"an item's text starting with [ is not its label",
        "<ul><li>[x] done</ul>",
@@ -158,17 +159,17 @@ TEST(Html5Writer, Lists) {
   });
 }
 
-TEST(Html5Writer, ListsDeeperThanLatexAllowsAreFlattened) {
+TEST(Html5Writer, ListsDeeperThanTheLimitAreFlattened) {
   std::string html;
-  for (int i = 0; i < 8; ++i) html += "<ul><li>" + std::to_string(i);
+  for (int i = 0; i < 10; ++i) html += "<ul><li>" + std::to_string(i);
   std::string body = body_of(html);
   std::size_t begun = 0;
   for (std::size_t at = 0;
        (at = body.find("\\begin{itemize}", at)) != std::string::npos; ++at) {
     ++begun;
   }
-  EXPECT_EQ(begun, 4u) << body;
-  EXPECT_NE(body.find("\\item\\relax 7"), std::string::npos) << body;
+  EXPECT_EQ(begun, max_list_depth) << body;
+  EXPECT_NE(body.find("\\item\\relax 9"), std::string::npos) << body;
 }
 
 TEST(Html5Writer, Preformatted) {
@@ -290,7 +291,7 @@ TEST(Html5Writer, LinksOnPaper) {
            "\\hyperlink{tw.0}{t}\n\n\\hypertarget{tw.0}{}z"},
           {"none in a heading, whose title moves to the contents",
            "<h2><a href='http://h/'>x</a></h2>",
-           "\\subsection*{\\protect\\href{http://h/}{x}}\n"},
+           "\\section*{\\protect\\href{http://h/}{x}}\n"},
           {"the page's own file with a fragment jumps; a missing target or "
            "another page is a link out",
            "<a href='struct.Vec.html#push'>a</a> <a href='./struct.Vec.html#"
@@ -323,8 +324,8 @@ TEST(Html5Writer, Images) {
   };
   expect_bodies(
       {
-          {"an includable image", "<img src=ok.png alt=x>",
-           "\\twimage{ok.png}"},
+          {"an includable image, alone in its paragraph: centred",
+           "<img src=ok.png alt=x>", "{\\centering\\twimage{ok.png}\\par}"},
           {"any other is its alt text in brackets",
            "<img src=no.gif alt=' a  b '>", "[a b]"},
           {"no alt text, nothing", "<img src=no.gif>x", "x"},
