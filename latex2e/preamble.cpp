@@ -1,6 +1,7 @@
 // The --html5 document's preamble and closing.
 #include "latex2e/preamble.h"
 
+#include "latex2e/latex_lines.h"
 #include "latex2e/preformatted.h"
 #include "latex2e/table_fit.h"
 
@@ -178,41 +179,30 @@ void write_list_levels(byte_sink& out) {
 /// in the block and written whole at the start of the body.
 constexpr std::size_t max_title_block_text = 600;
 
-/// A title's or an author's text escaped, white space as spaces, with line
-/// ends where the line grows long, as in the body: a space's between
-/// words, else a comment's. `line_start` is where the current line began.
-/// With `paragraph_bytes`, a blank line ends a paragraph after about that
-/// many bytes, between words (TeX holds a paragraph in its memory);
-/// without, none is written, as an argument that is not \long needs.
-void write_text_in_lines(byte_sink& out, std::string_view text,
-                         escape_state& escape, std::size_t line_start,
+/// A title's or an author's text escaped, white space as spaces, in lines
+/// as the body's (latex_lines). With `paragraph_bytes`, a blank line ends a
+/// paragraph after about that many bytes, between words (TeX holds a
+/// paragraph in its memory); without, none is written, as an argument that
+/// is not \long needs.
+void write_text_in_lines(latex_lines& out, std::string_view text,
+                         escape_state& escape,
                          std::size_t paragraph_bytes = 0) {
   std::size_t paragraph_start = out.written();
-  auto end_line_if_long = [&](std::string_view line_end, std::size_t after) {
-    if (out.written() - line_start <= after) return false;
-    out.write(line_end);
-    line_start = out.written();
-    return true;
-  };
   for (std::size_t at = 0; at < text.size();) {
     char c = text[at];
     if (c == ' ' || c == '\n' || c == '\t' || c == '\r' || c == '\f') {
       if (paragraph_bytes > 0 &&
           out.written() - paragraph_start > paragraph_bytes) {
         out.write("\n\n");
-        line_start = paragraph_start = out.written();
-      } else if (out.written() == line_start) {
-        // A comment ended the line and a control character wrote nothing:
-        // TeX would drop a space at a line's start, "{} " keeps it.
-        out.write("{} ");
-      } else if (!end_line_if_long("\n", wrap_column)) {
-        out.put(' ');
+        paragraph_start = out.written();
+      } else {
+        out.write_space();
       }
       ++at;
       continue;
     }
-    end_line_if_long("%\n", max_output_line);
-    at = write_escaped_character(out, text, at, escape);
+    out.end_long_line();
+    at = write_escaped_character(out.sink(), text, at, escape);
   }
 }
 
@@ -220,9 +210,9 @@ void write_text_in_lines(byte_sink& out, std::string_view text,
 void write_title_command(byte_sink& out, std::string_view open,
                          std::string_view text, std::string_view close,
                          escape_state& escape) {
-  std::size_t line_start = out.written();  // the command starts a line
-  out.write(open);
-  write_text_in_lines(out, text, escape, line_start);
+  latex_lines lines(out);  // the command starts a line
+  lines.write(open);
+  write_text_in_lines(lines, text, escape);
   write_line(out, close);
 }
 
@@ -237,10 +227,10 @@ std::string block_text(std::string_view text) {
 void write_whole_text(byte_sink& out, std::string_view text,
                       std::string_view style, escape_state& escape) {
   if (text.size() <= max_title_block_text) return;
-  std::size_t line_start = out.written();
-  out.write(style);
+  latex_lines lines(out);
+  lines.write(style);
   // Paragraphs of a style group end inside it: the group closes after.
-  write_text_in_lines(out, text, escape, line_start, max_paragraph_bytes);
+  write_text_in_lines(lines, text, escape, max_paragraph_bytes);
   write_line(out, style.empty() ? "\\par" : "\\par}");
 }
 

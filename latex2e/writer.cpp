@@ -9,12 +9,13 @@
 #include "latex2e/content_selection.h"
 #include "latex2e/element_roles.h"
 #include "latex2e/escape.h"
+#include "latex2e/latex_lines.h"
 #include "latex2e/links.h"
-#include "latex2e/preformatted.h"
-#include "latex2e/table_fit.h"
 #include "latex2e/notes.h"
 #include "latex2e/preamble.h"
+#include "latex2e/preformatted.h"
 #include "latex2e/survey.h"
+#include "latex2e/table_fit.h"
 #include "latex2e/table_plan.h"
 
 #include <algorithm>
@@ -285,8 +286,7 @@ std::vector<bool> reached_nodes(const document& doc,
 
 /// `reached` is reached_nodes' result: a target the walk never reaches
 /// would leave its links pointing nowhere, and they are text instead.
-link_targets find_link_targets(const document& doc,
-                               std::string_view page_file,
+link_targets find_link_targets(const document& doc, std::string_view page_file,
                                const std::vector<bool>& reached) {
   std::unordered_set<std::string> wanted;
   for (node_id n = 0; n < doc.size(); ++n) {
@@ -327,8 +327,6 @@ class body_writer {
                                    reached_nodes(doc, left_out_))),
         top_heading_level_(shallowest_heading_level(doc, skips(left_out_))),
         lone_images_(lone_images(doc, skips(left_out_))),
-        // The body starts on a line of its own, after the preamble.
-        line_start_(out.written()),
         paragraph_start_(out.written()) {}
 
   void write();
@@ -387,15 +385,11 @@ class body_writer {
   void write_preformatted(std::string_view piece);
   void flush_pre_newlines();
 
-  // --- Output lines ---
-  /// Writes LaTeX that starts with a whole token, first ending the line
-  /// with a comment (which adds nothing) if it has grown long.
-  void write_latex(std::string_view latex);
+  // --- Output lines (latex_lines) ---
+  void write_latex(std::string_view latex) { out_.write_latex(latex); }
   void write_latex(char latex) { write_latex(std::string_view(&latex, 1)); }
-  void end_long_line();
-  /// The space between two words: a line end where the line is long. Only
-  /// here may a space follow a line end, which TeX would drop.
-  void write_space();
+  void end_long_line() { out_.end_long_line(); }
+  void write_space() { out_.write_space(); }
   void open_wrappers();
   void close_wrappers();
   /// Before a picture or its alt text: lines may break on either side of
@@ -457,7 +451,7 @@ class body_writer {
   }
 
   const document& doc_;
-  byte_sink& out_;
+  latex_lines out_;
   const writer_options& options_;
   /// Per node, where a subtree the reader view leaves out begins; empty
   /// for the whole page.
@@ -484,7 +478,6 @@ class body_writer {
   /// space at the start of the line, unless a box comes first.
   bool after_line_break_ = false;
   std::vector<std::string> pending_targets_;
-  std::size_t line_start_ = 0;       ///< out_.written() at the last line end
   std::size_t paragraph_start_ = 0;  ///< out_.written() when it began
   std::size_t paragraph_lines_ = 0;  ///< line breaks written in it
   /// Bytes of the current word since it began or could last break.
@@ -853,7 +846,7 @@ void body_writer::write_flowing(std::string_view piece) {
       if (parts) end = break_word_parts(piece, at, end);
       end_long_line();
       std::size_t from = at;
-      at = write_escaped_word(out_, piece.substr(0, end), at, escape_);
+      at = write_escaped_word(out_.sink(), piece.substr(0, end), at, escape_);
       word_bytes_ += at - from;
       note_link_text(piece.substr(from, at - from));
     }
@@ -919,34 +912,6 @@ void body_writer::end_paragraph_here() {
   escape_.ligature_start = 0;
 }
 
-// --- Output lines ---
-
-void body_writer::end_long_line() {
-  if (out_.written() - line_start_ <= max_output_line) return;
-  out_.write("%\n");
-  line_start_ = out_.written();
-}
-
-void body_writer::write_latex(std::string_view latex) {
-  end_long_line();
-  out_.write(latex);
-  if (!latex.empty() && latex.back() == '\n') line_start_ = out_.written();
-}
-
-void body_writer::write_space() {
-  std::size_t column = out_.written() - line_start_;
-  if (column > wrap_column) {
-    out_.put('\n');
-    line_start_ = out_.written();
-  } else if (column == 0) {
-    // After a comment's line end whose token wrote nothing (a control
-    // character): TeX drops a space at the start of a line, not after {}.
-    out_.write("{} ");
-  } else {
-    out_.put(' ');
-  }
-}
-
 void body_writer::flush_pre_newlines() {
   close_wrappers();
   for (; pre_newlines_ > 0; --pre_newlines_) {
@@ -960,7 +925,6 @@ void body_writer::flush_pre_newlines() {
       out_.write("\\newline\n");
       ++paragraph_lines_;
     }
-    line_start_ = out_.written();
     pre_line_.start();
   }
   escape_.ligature_start = 0;
@@ -1009,7 +973,7 @@ void body_writer::write_preformatted(std::string_view piece) {
     } else {
       end_long_line();
       pre_line_.wrote(1, c);
-      at = write_escaped_character(out_, piece, at, escape_);
+      at = write_escaped_character(out_.sink(), piece, at, escape_);
     }
   }
 }
@@ -1093,7 +1057,7 @@ void body_writer::write_short_title(node_id heading) {
       state.ligature_start = 0;
       ++at;
     } else {
-      at = write_escaped_character(out_, words, at, state);
+      at = write_escaped_character(out_.sink(), words, at, state);
     }
   }
   out_.write("]{");
@@ -1374,7 +1338,7 @@ void body_writer::write_url_footnote() {
   out_.write(escape_url(link_url_));
   out_.write("}{");
   escape_state state;  // the URL's characters are the page's link, not text
-  write_url_as_text(out_, link_url_, state);
+  write_url_as_text(out_.sink(), link_url_, state);
   out_.write("}}");
   escape_.ligature_start = 0;
 }
