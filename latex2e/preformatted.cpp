@@ -93,7 +93,8 @@ bool breaks_after(char c) {
 const std::string_view preformatted_preamble =
     "\\makeatletter\n"
     "\\def\\twprefloor{0.65}\n"
-    "\\def\\twprefit#1{\\edef\\tw@base{\\f@size}\\tw@shrink{#1}\\tw@shrink{#1}}\n"
+    "\\def\\twprefit#1{\\edef\\tw@base{\\f@size}\\tw@shrink{#1}\\tw@shrink{#1}}"
+    "\n"
     "\\def\\tw@shrink#1{\\dimen@=\\fontcharwd\\font`M\\relax\n"
     "  \\ifdim#1\\dimen@>\\dimexpr\\linewidth-\\p@\\relax\n"
     "    \\dimen@=\\dimexpr\\f@size pt*\\dimexpr\\linewidth-\\p@\\relax"
