@@ -226,6 +226,7 @@ std::string path_of(const std::string& program) {
 struct placed_word {
   std::string text;
   double x = 0;
+  double y = 0;  ///< the top, from the page's top
   double height = 0;
 };
 std::vector<placed_word> compile(const testing::temp_dir& dir,
@@ -260,6 +261,7 @@ std::vector<placed_word> compile(const testing::temp_dir& dir,
     placed_word w;
     w.text = boxes.substr(text, boxes.find('<', text) - text);
     w.x = number_after(at, "xMin=\"");
+    w.y = number_after(at, "yMin=\"");
     w.height = number_after(at, "yMax=\"") - number_after(at, "yMin=\"");
     words.push_back(std::move(w));
   }
@@ -340,6 +342,28 @@ TEST(Html5Blocks, DeepListsIndentAndNbspKeepsItsWidthInThePdf) {
   const placed_word* left = find_word(words, "Left");
   ASSERT_TRUE(caption && left);
   EXPECT_GT(caption->x, left->x + 100) << "a caption is centred";
+}
+
+TEST(Html5Blocks, WhatADescriptionHoldsStartsOnTheLineBelowItsTerm) {
+  // A dd sits right under its term; a list opening it keeps its own space
+  // (taking the paragraph skip away too once set it over the term's line).
+  SKIP_WITHOUT_PDFLATEX();
+  testing::temp_dir dir;
+  std::vector<placed_word> words = compile(
+      dir,
+      "<dl><dt>Core</dt><dd><dl><dt>Tool</dt><dt>Basic</dt></dl></dd>"
+      "<dt>Threads</dt><dd>Text</dd><dt>Signals</dt><dd><ul><li>item</ul>"
+      "</dd></dl>",
+      {});
+  ASSERT_FALSE(words.empty());
+  for (auto [term, below] :
+       {std::pair{"Core", "Tool"}, {"Threads", "Text"}, {"Signals", "item"}}) {
+    const placed_word* t = find_word(words, term);
+    const placed_word* b = find_word(words, below);
+    ASSERT_TRUE(t && b) << term;
+    EXPECT_GT(b->y, t->y + 8) << below << " is a line below " << term;
+    EXPECT_LT(b->y, t->y + 16) << below << " is right under " << term;
+  }
 }
 
 TEST(Html5Blocks, ChaptersAndNumberedLevelsCompile) {

@@ -726,7 +726,12 @@ void body_writer::open_frame(std::size_t i) {
   if (block_like(f.kind)) {
     bool broke = pending_paragraph_ && !at_block_start_;
     write_paragraph_break();
-    if (broke && f.tight_above) write_latex("\\vspace{-\\parskip}");
+    // A list opening the block keeps its own space: taking the paragraph
+    // skip too would set its first item over the line above.
+    bool list_follows = i + 1 < frames_.size() && frames_[i + 1].list == i + 1;
+    if (broke && f.tight_above && !list_follows) {
+      write_latex("\\vspace{-\\parskip}");
+    }
     if (!restricted()) pending_space_ = false;
   } else if (pending_space_ && !f.open.empty()) {
     if (!drop_space_) write_space();
