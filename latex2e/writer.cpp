@@ -485,6 +485,7 @@ class body_writer {
   /// In a cell: the current word has a character that joins no parts, and
   /// the last character written joins parts (see joins_word_parts).
   bool word_has_part_ = false, after_joiner_ = false;
+  std::size_t monospace_groups_ = 0;  ///< code, kbd, samp, tt open
 
   std::size_t restricted_ = 0;  ///< inside a heading's argument
   std::size_t inline_groups_ = 0;
@@ -659,6 +660,7 @@ void body_writer::leave() {
     write_url_footnote();
   }
   if (f.counts_group) --inline_groups_;
+  if (f.counts_group && f.element_role == role::monospace) --monospace_groups_;
   if (f.restricts) --restricted_;
   if (f.counts_enumerate) --enumerate_depth_;
   if (f.counts_environment) --list_environments_;
@@ -870,9 +872,12 @@ void body_writer::write_no_break_space() {
   escape_.ligature_start = 0;
 }
 
+// In a table's cells, and in code anywhere: an identifier or a URL set in
+// monospace is often wider than what is left of the line, and may break
+// after its "_ . / - :" as code is read.
 bool body_writer::breaks_word_parts() {
-  return cells_ > 0 && pre_depth_ == 0 && !restricted() &&
-         planned_table() != nullptr;
+  return pre_depth_ == 0 && !restricted() &&
+         ((cells_ > 0 && planned_table() != nullptr) || monospace_groups_ > 0);
 }
 
 // The same points as column_words::add_text measures the parts between:
@@ -1367,6 +1372,7 @@ void body_writer::enter_inline_group(node_id n, role r, std::string open) {
   push(n, frame_kind::inline_group, r, std::move(open), "}");
   frames_.back().counts_group = true;
   ++inline_groups_;
+  if (r == role::monospace) ++monospace_groups_;
 }
 
 void body_writer::enter_table(node_id n) {

@@ -194,6 +194,9 @@ TEST(Html5Writer, InlineStyles) {
       {"sub and sup", "x<sub>2</sub>y<sup>3</sup>",
        "x\\textsubscript{2}y\\textsuperscript{3}"},
       {"q quotes", "<q>a</q>", "\\textquotedblleft{}a\\textquotedblright{}"},
+      {"code may break after _ . / - : inside a word, prose may not",
+       "<code>std::vec.push_x</code> a.b_c",
+       "{\\ttfamily std::\\twb{}vec.\\twb{}push\\_\\twb{}x} a.b\\_c"},
   });
 }
 
