@@ -856,12 +856,19 @@ void body_writer::write_flowing(std::string_view piece) {
       at = write_escaped_word(out_.sink(), piece.substr(0, end), at, escape_);
       word_bytes_ += at - from;
       note_link_text(piece.substr(from, at - from));
+      if (!parts && at > from) {
+        // The word goes on in code or a cell: a break there may follow
+        // only a joiner the word has just written.
+        word_has_part_ = true;
+        after_joiner_ = joins_word_parts(piece[at - 1]);
+      }
     }
   }
 }
 
 void body_writer::write_no_break_space() {
   end_long_line();
+  word_has_part_ = after_joiner_ = false;  // a space between two words
   if (word_bytes_ < no_break_run) {
     out_.put('~');
     word_bytes_ += no_break_space.size();

@@ -197,6 +197,8 @@ TEST(Html5Writer, InlineStyles) {
       {"code may break after _ . / - : inside a word, prose may not",
        "<code>std::vec.push_x</code> a.b_c",
        "{\\ttfamily std::\\twb{}vec.\\twb{}push\\_\\twb{}x} a.b\\_c"},
+      {"a word going on in code breaks only after a joiner it wrote",
+       "a_&nbsp;m<code>WICS</code>", "a\\_~m{\\ttfamily WICS}"},
   });
 }
 
