@@ -112,8 +112,8 @@ void check_latex_structure(std::string_view latex) {
 }
 
 /// TeX reads a line into a buffer of 200000 bytes; the writer ends lines
-/// after about 2000, and a piece it cannot break (a URL of at most 4096
-/// bytes, a table's column list) may add this much.
+/// after about 100 bytes (2000 before), and a piece it cannot break (a URL
+/// of at most 4096 bytes, a table's column list) may add this much.
 constexpr std::size_t longest_line_allowed = 2000 + 5000;
 
 void check_lines(std::string_view latex) {

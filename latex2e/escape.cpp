@@ -184,19 +184,6 @@ constexpr std::array<url_byte, 256> url_bytes = [] {
   return table;
 }();
 
-void write_url_as_text(byte_sink& out, std::string_view url,
-                       escape_state& state) {
-  constexpr std::string_view break_after = "/.?&=#-_";
-  for (std::size_t at = 0; at < url.size();) {
-    char c = url[at];
-    at = write_escaped_character(out, url, at, state);
-    if (break_after.find(c) != std::string_view::npos && at < url.size()) {
-      out.write("\\allowbreak{}");
-      state.ligature_start = 0;
-    }
-  }
-}
-
 std::string escape_url(std::string_view url) {
   std::string out;
   out.reserve(url.size() + url.size() / 8 + 8);

@@ -74,12 +74,6 @@ std::size_t write_escaped_word(byte_sink& out, std::string_view text,
 /// characters, braces, backslash, non-ASCII bytes, ...) are percent-encoded.
 std::string escape_url(std::string_view url);
 
-/// A URL as text to read: escaped like any text, with a chance to break
-/// the line after each "/", ".", "?", "&", "=", "#", "-" and "_", as a URL
-/// has no spaces.
-void write_url_as_text(byte_sink& out, std::string_view url,
-                       escape_state& state);
-
 /// The name for \hypertarget and \hyperlink of a page's `number`th link
 /// target: short and distinct, whatever the ids are.
 std::string target_name(std::size_t number);

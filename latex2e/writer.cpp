@@ -416,6 +416,7 @@ class body_writer {
   /// After a link to the web whose text does not show its URL: the URL in
   /// a footnote, for paper.
   void write_url_footnote();
+  void write_url_as_text(std::string_view url);
   /// Keeps what a link's text needs for text_shows_url.
   void note_link_text(std::string_view text);
   void enter_wrapper(node_id n, std::string open, bool underline);
@@ -1338,6 +1339,22 @@ void body_writer::note_link_text(std::string_view text) {
   link_text_ += text;
 }
 
+// Escaped like any text, in lines like any text, with a chance to break
+// after each "/", ".", "?", "&", "=", "#", "-" and "_": a URL has no spaces.
+void body_writer::write_url_as_text(std::string_view url) {
+  constexpr std::string_view break_after = "/.?&=#-_";
+  escape_state state;  // the URL's characters are the page's link, not text
+  for (std::size_t at = 0; at < url.size();) {
+    char c = url[at];
+    out_.end_long_line();
+    at = write_escaped_character(out_.sink(), url, at, state);
+    if (break_after.find(c) != std::string_view::npos && at < url.size()) {
+      out_.write("\\allowbreak{}");
+      state.ligature_start = 0;
+    }
+  }
+}
+
 bool body_writer::footnote_fits() {
   // A heading's argument moves to the contents; a header row repeats on
   // every page and a caption is a \multicolumn: no footnote there.
@@ -1354,8 +1371,7 @@ void body_writer::write_url_footnote() {
   write_latex("\\footnote{\\href{");
   out_.write(escape_url(link_url_));
   out_.write("}{");
-  escape_state state;  // the URL's characters are the page's link, not text
-  write_url_as_text(out_.sink(), link_url_, state);
+  write_url_as_text(link_url_);
   out_.write("}}");
   escape_.ligature_start = 0;
 }

@@ -277,11 +277,9 @@ TEST(Html5Writer, LinksOnPaper) {
           {"a link's URL in a footnote, breakable after its punctuation",
            "<a href='https://h.org/a_b?x=1'>docs</a>.",
            "\\href{https://h.org/a\\_b?x=1}{docs}\\footnote{\\href{https://"
-           "h.org/a\\_b?x=1}{https:/\\allowbreak{}/"
-           "\\allowbreak{}h.\\allowbreak{}"
-           "org/"
-           "\\allowbreak{}a\\_\\allowbreak{}b?\\allowbreak{}x=\\allowbreak{}1}}"
-           "%\n."},
+           "h.org/a\\_b?x=1}{https:/\\allowbreak{}/\\allowbreak{}%\nh."
+           "\\allowbreak{}org/\\allowbreak{}a\\_\\allowbreak{}b?\\allowbreak{}"
+           "x=\\allowbreak{}1}}."},
           {"none when the text is the URL, with or without its scheme or "
            "final slash",
            "<a href='https://h.org/'>https://h.org/</a> <a "
