@@ -4,6 +4,13 @@
 // after "_ . / - :", and a crowded table is set in smaller type. Rules
 // follow the page's border, rules and frame attributes. Where pdflatex or
 // pdftotext is not on PATH the compiled cases are skipped.
+// GCC 12 reports a variable inside std::regex's own automaton as maybe
+// uninitialized when the sanitizers are on: a known false positive in the
+// library's header, not in this file.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+
 #include "latex2e/table_fit.h"
 
 #include "html5/parse.h"
@@ -18,6 +25,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <regex>
+
 #include <string>
 #include <vector>
 
