@@ -5,11 +5,11 @@ page reading they rest on. With pdflatex and pdftotext at hand, also that
 pdftotext -raw keeps a line-end hyphen the glue search relies on."""
 
 import importlib.machinery
-import importlib.util
 import os
 import shutil
 import subprocess
 import tempfile
+import types
 import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -18,8 +18,10 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 def load_script():
     loader = importlib.machinery.SourceFileLoader(
         "html5_pages", os.path.join(HERE, "html5-pages"))
-    spec = importlib.util.spec_from_loader(loader.name, loader)
-    module = importlib.util.module_from_spec(spec)
+    # The script has no .py name to import it by: it is run as a module
+    # made for it.
+    module = types.ModuleType(loader.name)
+    module.__file__ = loader.path
     loader.exec_module(module)
     return module
 

@@ -28,14 +28,14 @@ using testing::png_of;
 
 // --- PNG ---------------------------------------------------------------------
 
-struct png_spec {
+struct png_shape {
   std::uint32_t width, height;
   int depth, color, interlace;
   std::string raw;  // the rows as they inflate, filter bytes included
   std::size_t idat_pieces = 1;
 };
 
-std::string make_png(const png_spec& p, std::uint32_t adler_change = 0) {
+std::string make_png(const png_shape& p, std::uint32_t adler_change = 0) {
   std::vector<png_chunk> chunks = {
       {"IHDR",
        png_header_data(p.width, p.height, p.depth, p.color, p.interlace)}};
