@@ -6,6 +6,7 @@
 #include "latex2e/content_selection.h"
 
 #include "latex2e/element_roles.h"
+#include "latex2e/html_text.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -50,23 +51,9 @@ struct text_counts {
 /// all text), at least one half.
 bool mostly_links(const text_counts& c) { return c.link_text * 2 >= c.text; }
 
-bool is_space(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
-}
-
-char ascii_lower(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool equals_ignoring_case(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(),
-                    [](char x, char y) { return ascii_lower(x) == y; });
-}
-
 std::string_view trimmed(std::string_view s) {
-  while (!s.empty() && is_space(s.front())) s.remove_prefix(1);
-  while (!s.empty() && is_space(s.back())) s.remove_suffix(1);
+  while (!s.empty() && is_html_space(s.front())) s.remove_prefix(1);
+  while (!s.empty() && is_html_space(s.back())) s.remove_suffix(1);
   return s;
 }
 
@@ -133,11 +120,11 @@ class content_selector {
   std::string_view role_word(node_id n) const {
     std::string_view value = trimmed(doc_.attribute(n, "role").value_or(""));
     std::size_t end = 0;
-    while (end < value.size() && !is_space(value[end])) ++end;
+    while (end < value.size() && !is_html_space(value[end])) ++end;
     return value.substr(0, end);
   }
   bool is_main(node_id n) const {
-    return is_html(n, tag::main) || equals_ignoring_case(role_word(n), "main");
+    return is_html(n, tag::main) || equal_ignoring_case(role_word(n), "main");
   }
   bool is_link(node_id n) const {
     return is_html(n, tag::a) && doc_.attribute(n, "href").has_value();
@@ -208,7 +195,7 @@ void content_selector::count_text() {
         switch (doc_[n].kind) {
           case node_kind::text:
             doc_.for_each_text_piece(n, [&](std::string_view piece) {
-              for (char c : piece) counts_[n].text += is_space(c) ? 0 : 1;
+              for (char c : piece) counts_[n].text += is_html_space(c) ? 0 : 1;
             });
             return true;
           case node_kind::element:
@@ -241,8 +228,7 @@ void content_selector::mark_everywhere() {
         if (doc_[n].kind == node_kind::document) return true;
         if (!shown(n)) return false;
         auto aria_hidden = doc_.attribute(n, "aria-hidden");
-        if (aria_hidden &&
-            equals_ignoring_case(trimmed(*aria_hidden), "true")) {
+        if (aria_hidden && equal_ignoring_case(trimmed(*aria_hidden), "true")) {
           leave_out(n);
           return false;
         }
@@ -285,7 +271,7 @@ void content_selector::note_candidates(node_id n) {
   }
   std::string_view role = role_word(n);
   auto is_role = [&](std::string_view name) {
-    return equals_ignoring_case(role, name);
+    return equal_ignoring_case(role, name);
   };
   bool navigation = is_html(n, tag::nav) || is_html(n, tag::search) ||
                     is_role("navigation") || is_role("search");
@@ -338,7 +324,7 @@ bool content_selector::is_permalink(node_id a, std::string_view href) const {
       "\xE2\x9A\x93" /* anchor */};
   std::string_view rest = text;
   while (!rest.empty()) {
-    if (is_space(rest.front())) {
+    if (is_html_space(rest.front())) {
       rest.remove_prefix(1);
       continue;
     }
@@ -358,7 +344,7 @@ bool content_selector::is_skip_link(node_id a, std::string_view href) const {
   std::string words;
   bool space = false;
   for (char c : text) {
-    if (is_space(c)) {
+    if (is_html_space(c)) {
       space = !words.empty();
       continue;
     }

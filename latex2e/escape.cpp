@@ -2,6 +2,7 @@
 #include "latex2e/escape.h"
 
 #include "latex2e/characters.h"
+#include "latex2e/html_text.h"
 
 #include <array>
 #include <string>
@@ -96,10 +97,6 @@ constexpr std::array<bool, 256> stands_for_itself = [] {
   return table;
 }();
 
-bool is_space_byte(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
-}
-
 }  // namespace
 
 std::size_t plain_run_end(std::string_view text, std::size_t at,
@@ -114,7 +111,7 @@ std::size_t plain_run_end(std::string_view text, std::size_t at,
 
 std::size_t write_escaped_word(byte_sink& out, std::string_view text,
                                std::size_t at, escape_state& state) {
-  while (at < text.size() && !is_space_byte(text[at])) {
+  while (at < text.size() && !is_html_space(text[at])) {
     std::size_t plain = plain_run_end(text, at, text.size());
     if (plain > at) {
       out.write(text.substr(at, plain - at));

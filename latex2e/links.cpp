@@ -1,6 +1,8 @@
 // Classifying links by their scheme, as the URL standard's parser finds it.
 #include "latex2e/links.h"
 
+#include "latex2e/html_text.h"
+
 #include <array>
 
 namespace tagweave::latex2e {
@@ -53,17 +55,6 @@ std::string_view bare_address(std::string_view url) {
   return url;
 }
 
-bool same_ignoring_case(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x | 0x20);
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y | 0x20);
-    if (x != y) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 std::optional<std::string_view> own_page_fragment(std::string_view clean_href,
@@ -80,7 +71,7 @@ std::optional<std::string_view> own_page_fragment(std::string_view clean_href,
 }
 
 bool text_shows_url(std::string_view text, std::string_view clean_href) {
-  return same_ignoring_case(bare_address(text), bare_address(clean_href));
+  return equal_ignoring_case(bare_address(text), bare_address(clean_href));
 }
 
 std::string cleaned_href(std::string_view href) {

@@ -2,6 +2,7 @@
 #include "latex2e/notes.h"
 
 #include "latex2e/element_roles.h"
+#include "latex2e/html_text.h"
 
 #include <array>
 #include <utility>
@@ -14,34 +15,6 @@ using html5::no_node;
 using html5::node_id;
 using html5::node_kind;
 using html5::tag;
-
-bool is_ascii_space(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
-}
-
-/// Calls `f` with each token of a space-separated list until it returns
-/// true; whether one did.
-template <typename F>
-bool any_token(std::string_view list, F&& f) {
-  std::size_t at = 0;
-  while (at < list.size()) {
-    while (at < list.size() && is_ascii_space(list[at])) ++at;
-    std::size_t end = at;
-    while (end < list.size() && !is_ascii_space(list[end])) ++end;
-    if (end > at && f(list.substr(at, end - at))) return true;
-    at = end;
-  }
-  return false;
-}
-
-bool equal_ignoring_case(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char c = a[i] >= 'A' && a[i] <= 'Z' ? static_cast<char>(a[i] | 0x20) : a[i];
-    if (c != b[i]) return false;
-  }
-  return true;
-}
 
 /// Class tokens that make a block a note, with the title it gets. Sphinx
 /// and docutils write "admonition" and the kind; MkDocs and others the kind
@@ -94,7 +67,7 @@ bool is_title_element(const document& doc, node_id element) {
 bool is_blank_text(const document& doc, node_id text) {
   bool blank = true;
   doc.for_each_text_piece(text, [&](std::string_view piece) {
-    for (char c : piece) blank = blank && is_ascii_space(c);
+    for (char c : piece) blank = blank && is_html_space(c);
   });
   return blank;
 }

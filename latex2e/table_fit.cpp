@@ -3,6 +3,7 @@
 #include "latex2e/table_fit.h"
 
 #include "latex2e/escape.h"
+#include "latex2e/html_text.h"
 
 #include <algorithm>
 #include <charconv>
@@ -10,10 +11,6 @@
 
 namespace tagweave::latex2e {
 namespace {
-
-bool is_html_space(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
-}
 
 bool is_continuation(char c) {
   return (static_cast<unsigned char>(c) & 0xC0) == 0x80;

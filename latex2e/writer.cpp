@@ -9,6 +9,7 @@
 #include "latex2e/content_selection.h"
 #include "latex2e/element_roles.h"
 #include "latex2e/escape.h"
+#include "latex2e/html_text.h"
 #include "latex2e/latex_lines.h"
 #include "latex2e/links.h"
 #include "latex2e/notes.h"
@@ -74,10 +75,6 @@ constexpr std::size_t max_contents_title_bytes = 160;
 /// A link whose escaped URL is longer than this is written as its text:
 /// \href reads its URL as one argument on one line.
 constexpr std::size_t max_url_bytes = 4096;
-
-bool is_html_space(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
-}
 
 /// Whether `text` at `at` starts with a space character that HTML does
 /// not collapse (no-break, en, em, thin, ideographic, ...): LaTeX glue,
