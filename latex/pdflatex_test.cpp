@@ -29,25 +29,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-/// The first executable file called `name` in a directory of PATH; empty
-/// when there is none.
-std::string find_on_path(std::string_view name) {
-  const char* path = std::getenv("PATH");
-  std::string_view dirs = path == nullptr ? "" : path;
-  while (!dirs.empty()) {
-    std::size_t colon = dirs.find(':');
-    std::string_view dir = dirs.substr(0, colon);
-    fs::path candidate = fs::path(dir.empty() ? "." : dir) / name;
-    std::error_code ignored;
-    if (fs::is_regular_file(candidate, ignored) &&
-        ::access(candidate.c_str(), X_OK) == 0) {
-      return candidate.string();
-    }
-    if (colon == std::string_view::npos) break;
-    dirs.remove_prefix(colon + 1);
-  }
-  return "";
-}
+using testing::find_on_path;
 
 /// One document to compile: its name in a failure report, its HTML and the
 /// options it is converted with.

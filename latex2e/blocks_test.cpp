@@ -213,13 +213,7 @@ TEST(Html5Blocks, PicturesAloneAreCentredAndCaptionsFollow) {
 
 // --- With pdflatex -----------------------------------------------------------
 
-std::string path_of(const std::string& program) {
-  testing::program_call call;
-  call.program = "/bin/sh";
-  call.args = {"-c", "command -v " + program};
-  testing::program_run run = testing::run_program(call);
-  return run.status == 0 ? run.out.substr(0, run.out.find('\n')) : "";
-}
+using testing::find_on_path;
 
 /// Converts `html` in `dir` with `options` and compiles it there: the
 /// PDF's words with their left edges, or nothing when pdflatex failed.
@@ -238,7 +232,7 @@ std::vector<placed_word> compile(const testing::temp_dir& dir,
   convert(html, options, latex);
   dir.write("page.tex", latex);
   testing::program_call call;
-  call.program = path_of("pdflatex");
+  call.program = find_on_path("pdflatex");
   call.args = {"-interaction=nonstopmode", "-halt-on-error", "page.tex"};
   call.directory = dir.path();
   testing::program_run run = testing::run_program(call);
@@ -247,7 +241,7 @@ std::vector<placed_word> compile(const testing::temp_dir& dir,
                                    ? run.out
                                    : run.out.substr(error, 800));
   if (run.status != 0) return {};
-  call.program = path_of("pdftotext");
+  call.program = find_on_path("pdftotext");
   call.args = {"-bbox", "page.pdf", "-"};
   std::string boxes = testing::run_program(call).out;
   std::vector<placed_word> words;
@@ -276,9 +270,9 @@ const placed_word* find_word(const std::vector<placed_word>& words,
   return nullptr;
 }
 
-#define SKIP_WITHOUT_PDFLATEX()                                      \
-  if (path_of("pdflatex").empty() || path_of("pdftotext").empty()) { \
-    GTEST_SKIP() << "skipped: pdflatex or pdftotext is not on PATH"; \
+#define SKIP_WITHOUT_PDFLATEX()                                                \
+  if (find_on_path("pdflatex").empty() || find_on_path("pdftotext").empty()) { \
+    GTEST_SKIP() << "skipped: pdflatex or pdftotext is not on PATH";           \
   }
 
 /// A page with every block of this file, deep lists and notes included.

@@ -4,11 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
 #include <cstddef>
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -125,27 +122,7 @@ TEST(CharacterTable, FindsEveryEntryAndNothingBetween) {
 
 // --- With pdflatex -----------------------------------------------------------
 
-namespace fs = std::filesystem;
-
-/// The first executable file called `name` in a directory of PATH; empty
-/// when there is none.
-std::string find_on_path(std::string_view name) {
-  const char* path = std::getenv("PATH");
-  std::string_view dirs = path == nullptr ? "" : path;
-  while (!dirs.empty()) {
-    const std::size_t colon = dirs.find(':');
-    const std::string_view dir = dirs.substr(0, colon);
-    const fs::path candidate = fs::path(dir.empty() ? "." : dir) / name;
-    std::error_code ignored;
-    if (fs::is_regular_file(candidate, ignored) &&
-        ::access(candidate.c_str(), X_OK) == 0) {
-      return candidate.string();
-    }
-    if (colon == std::string_view::npos) break;
-    dirs.remove_prefix(colon + 1);
-  }
-  return "";
-}
+using testing::find_on_path;
 
 /// The LaTeX2e writer's preamble. \tracinglostchars logs a glyph that a
 /// font lacks, which pdflatex would otherwise drop without a word.

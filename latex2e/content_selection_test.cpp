@@ -242,13 +242,7 @@ TEST(ReaderView, WholePageOptionOfTheCommand) {
   }
 }
 
-std::string find_on_path(std::string_view name) {
-  for (const char* dir : {"/usr/bin", "/usr/local/bin", "/bin"}) {
-    fs::path candidate = fs::path(dir) / name;
-    if (::access(candidate.c_str(), X_OK) == 0) return candidate.string();
-  }
-  return "";
-}
+using testing::find_on_path;
 
 // Links into the navigation left out, and to targets on permalink marks
 // left out, still compile; the content shows and the chrome does not.

@@ -12,9 +12,6 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-#include <cstdlib>
-#include <filesystem>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -98,25 +95,7 @@ TEST(Html5Preformatted, BreakPointsFollowSpacesAndPunctuation) {
 
 // --- With pdflatex -----------------------------------------------------------
 
-namespace fs = std::filesystem;
-
-std::string find_on_path(std::string_view name) {
-  const char* path = std::getenv("PATH");
-  std::string_view dirs = path == nullptr ? "" : path;
-  while (!dirs.empty()) {
-    const std::size_t colon = dirs.find(':');
-    const std::string_view dir = dirs.substr(0, colon);
-    const fs::path candidate = fs::path(dir.empty() ? "." : dir) / name;
-    std::error_code ignored;
-    if (fs::is_regular_file(candidate, ignored) &&
-        ::access(candidate.c_str(), X_OK) == 0) {
-      return candidate.string();
-    }
-    if (colon == std::string_view::npos) break;
-    dirs.remove_prefix(colon + 1);
-  }
-  return "";
-}
+using testing::find_on_path;
 
 /// A page as pdflatex typesets it: the log, and the PDF's text from
 /// pdftotext, with -bbox when asked (each word with its box).

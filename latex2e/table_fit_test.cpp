@@ -20,10 +20,7 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
 #include <algorithm>
-#include <cstdlib>
-#include <filesystem>
 #include <regex>
 
 #include <string>
@@ -32,24 +29,7 @@
 namespace tagweave::latex2e {
 namespace {
 
-namespace fs = std::filesystem;
-
-std::string find_on_path(const std::string& name) {
-  const char* path = std::getenv("PATH");
-  std::string dirs = path == nullptr ? "" : path;
-  std::size_t start = 0;
-  while (start <= dirs.size()) {
-    std::size_t colon = std::min(dirs.find(':', start), dirs.size());
-    fs::path candidate = fs::path(dirs.substr(start, colon - start)) / name;
-    std::error_code ignored;
-    if (fs::is_regular_file(candidate, ignored) &&
-        ::access(candidate.c_str(), X_OK) == 0) {
-      return candidate.string();
-    }
-    start = colon + 1;
-  }
-  return "";
-}
+using testing::find_on_path;
 
 std::string body_of(const std::string& html) {
   html5::document doc = html5::parse_document(html);

@@ -178,4 +178,23 @@ std::string temp_dir::read(const std::string& name) const {
   return contents.str();
 }
 
+std::string find_on_path(std::string_view name) {
+  const char* path = std::getenv("PATH");
+  std::string_view dirs = path == nullptr ? "" : path;
+  while (!dirs.empty()) {
+    std::size_t colon = dirs.find(':');
+    std::string_view dir = dirs.substr(0, colon);
+    std::filesystem::path candidate =
+        std::filesystem::path(dir.empty() ? "." : dir) / name;
+    std::error_code ignored;
+    if (std::filesystem::is_regular_file(candidate, ignored) &&
+        ::access(candidate.c_str(), X_OK) == 0) {
+      return candidate.string();
+    }
+    if (colon == std::string_view::npos) break;
+    dirs.remove_prefix(colon + 1);
+  }
+  return "";
+}
+
 }  // namespace tagweave::testing

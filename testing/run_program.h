@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tagweave::testing {
@@ -35,6 +36,10 @@ struct program_call {
 };
 
 program_run run_program(const program_call& call);
+
+/// The first executable file called `name` in a directory of PATH; empty
+/// when there is none (tests that need pdflatex skip themselves then).
+std::string find_on_path(std::string_view name);
 
 /// A fresh directory under the system's temporary directory, removed with
 /// everything in it when the object goes away.
