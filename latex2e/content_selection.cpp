@@ -7,6 +7,7 @@
 
 #include "latex2e/element_roles.h"
 #include "latex2e/html_text.h"
+#include "latex2e/tree_walk.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -55,29 +56,6 @@ std::string_view trimmed(std::string_view s) {
   while (!s.empty() && is_html_space(s.front())) s.remove_prefix(1);
   while (!s.empty() && is_html_space(s.back())) s.remove_suffix(1);
   return s;
-}
-
-/// Visits the subtree of `top` in tree order: `enter(n)` for each node
-/// reached, false to pass over its children, and `leave(n)` after the
-/// children of each node entered.
-template <typename Enter, typename Leave>
-void walk(const document& doc, node_id top, Enter enter, Leave leave) {
-  node_id n = top;
-  while (true) {
-    if (enter(n)) {
-      if (doc[n].first_child != no_node) {
-        n = doc[n].first_child;
-        continue;
-      }
-      leave(n);
-    }
-    while (n != top && doc[n].next_sibling == no_node) {
-      n = doc[n].parent;
-      leave(n);
-    }
-    if (n == top) return;
-    n = doc[n].next_sibling;
-  }
 }
 
 class content_selector {

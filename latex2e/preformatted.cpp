@@ -2,6 +2,7 @@
 #include "latex2e/preformatted.h"
 
 #include "latex2e/element_roles.h"
+#include "latex2e/tree_walk.h"
 
 #include <algorithm>
 
@@ -116,22 +117,17 @@ const std::string_view preformatted_preamble =
 
 std::size_t longest_line(const document& doc, node_id pre) {
   line_measure measure;
-  node_id n = doc[pre].first_child;
-  while (n != no_node) {
+  walk(doc, pre, [&](node_id n) {
     if (doc[n].kind == node_kind::text) {
       doc.for_each_text_piece(
           n, [&](std::string_view piece) { measure.add(piece); });
-    } else if (doc[n].kind == node_kind::element) {
-      role r = role_of(doc, n);
-      if (r == role::line_break) measure.new_line();
-      if (r != role::hidden && doc[n].first_child != no_node) {
-        n = doc[n].first_child;
-        continue;
-      }
+      return false;
     }
-    while (n != pre && doc[n].next_sibling == no_node) n = doc[n].parent;
-    n = n == pre ? no_node : doc[n].next_sibling;
-  }
+    if (doc[n].kind != node_kind::element) return false;
+    role r = role_of(doc, n);
+    if (r == role::line_break) measure.new_line();
+    return r != role::hidden;
+  });
   return measure.longest();
 }
 

@@ -18,6 +18,7 @@
 #include "latex2e/survey.h"
 #include "latex2e/table_fit.h"
 #include "latex2e/table_plan.h"
+#include "latex2e/tree_walk.h"
 
 #include <algorithm>
 #include <charconv>
@@ -266,18 +267,10 @@ std::vector<bool> reached_nodes(const document& doc,
                                 const std::vector<bool>& left_out) {
   if (left_out.empty()) return {};
   std::vector<bool> reached(doc.size());
-  node_id n = doc[document::root()].first_child;
-  while (n != no_node) {
+  walk(doc, document::root(), [&](node_id n) {
     reached[n] = true;
-    if (!left_out[n] && doc[n].first_child != no_node) {
-      n = doc[n].first_child;
-      continue;
-    }
-    while (n != document::root() && doc[n].next_sibling == no_node) {
-      n = doc[n].parent;
-    }
-    n = n == document::root() ? no_node : doc[n].next_sibling;
-  }
+    return !left_out[n];
+  });
   return reached;
 }
 
