@@ -3,7 +3,7 @@
 // the conversion path uses it.
 #pragma once
 
-#include "html/mark_up.h"
+#include "early/reader/mark_up.h"
 #include "output/byte_sink.h"
 
 #include <cstdint>

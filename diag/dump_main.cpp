@@ -8,15 +8,15 @@
 //
 // FILE may be "-" for standard input. The formats are those of html5lib-tests,
 // so other tools can read them.
+#include "cli/load_text.h"
+#include "cli/messages.h"
 #include "diag/dump.h"
-#include "driver/load_text.h"
-#include "driver/messages.h"
-#include "html/splitter.h"
-#include "html5/encoding.h"
-#include "html5/parse.h"
-#include "html5/token_dump.h"
-#include "html5/tokenizer.h"
-#include "html5/tree_dump.h"
+#include "diag/token_dump.h"
+#include "diag/tree_dump.h"
+#include "early/reader/splitter.h"
+#include "html5/encoding/encoding.h"
+#include "html5/tokenizer/tokenizer.h"
+#include "html5/tree/parse.h"
 #include "output/byte_sink.h"
 
 #include <fcntl.h>

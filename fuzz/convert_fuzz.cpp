@@ -4,14 +4,14 @@
 // body is written once more in two halves, the second from the first tag
 // after the middle, and compared with one walk's. A fault shows as a crash,
 // a sanitizer report or a difference.
-#include "convert/body.h"
-#include "convert/convert.h"
 #include "diag/dump.h"
-#include "html/line_ends.h"
-#include "html/split_walk.h"
-#include "html/splitter.h"
-#include "latex/frame.h"
-#include "latex/renderer.h"
+#include "early/convert/body.h"
+#include "early/convert/document.h"
+#include "early/reader/line_ends.h"
+#include "early/reader/split_walk.h"
+#include "early/reader/splitter.h"
+#include "early/writer/frame.h"
+#include "early/writer/renderer.h"
 #include "output/byte_sink.h"
 #include "testing/literal_reading.h"
 

@@ -6,11 +6,11 @@
 // conversion runs: its LaTeX must be valid UTF-8, with balanced braces and
 // every \begin matched by its \end, in lines TeX's input buffer holds, and
 // with links only to the schemes a reader expects.
-#include "html5/dom.h"
-#include "html5/encoding.h"
-#include "html5/parse.h"
-#include "html5/tree_builder.h"
-#include "html5/tree_dump.h"
+#include "diag/tree_dump.h"
+#include "html5/encoding/encoding.h"
+#include "html5/tree/dom.h"
+#include "html5/tree/parse.h"
+#include "html5/tree/tree_builder.h"
 
 #include <tagweave/tagweave.h>
 

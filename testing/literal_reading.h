@@ -6,9 +6,9 @@
 // the tests and the fuzzer compare split_document with it.
 #pragma once
 
-#include "html/mark_up.h"
-#include "html/splitter.h"
-#include "html/tag_reader.h"
+#include "early/reader/mark_up.h"
+#include "early/reader/splitter.h"
+#include "early/reader/tag_reader.h"
 
 #include <climits>
 #include <cstddef>

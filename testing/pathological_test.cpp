@@ -1,10 +1,10 @@
 // The pathological shapes at small sizes: each splits and converts to the
 // result it must give, and the fast reader agrees with the literal one.
-// Their speed is the benchmark's business (html/splitter_perftest.cpp).
+// Their speed is the benchmark's business (early/reader/splitter_perftest.cpp).
 #include "testing/pathological.h"
 
-#include "convert/convert.h"
-#include "html/splitter.h"
+#include "early/convert/document.h"
+#include "early/reader/splitter.h"
 #include "testing/literal_reading.h"
 #include "testing/test_text.h"
 

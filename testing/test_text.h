@@ -2,7 +2,7 @@
 #pragma once
 
 #include "diag/dump.h"
-#include "html/mark_up.h"
+#include "early/reader/mark_up.h"
 #include "output/byte_sink.h"
 
 #include <tagweave/tagweave.h>
