@@ -1,6 +1,6 @@
 // The generated data behind html5/tokenizer/char_refs.h, visible to its tests:
 // the named character references and the numeric references' table for
-// 0x80-0x9F. Regenerate with html5/tokenizer/make_char_refs.py.
+// 0x80-0x9F. Regenerate with html5/tokenizer/make_char_ref_table.py.
 #pragma once
 
 #include <cstddef>

@@ -19,10 +19,18 @@
 #include <string>
 #include <string_view>
 
+// What the shared library exports: the functions below, and nothing of the
+// code behind them, which is built with hidden visibility.
+#if defined(__GNUC__)
+#define TAGWEAVE_API __attribute__((visibility("default")))
+#else
+#define TAGWEAVE_API
+#endif
+
 namespace tagweave {
 
 /// The version of the library, as `tagweave --version` prints it.
-std::string_view version();
+TAGWEAVE_API std::string_view version();
 
 /// Which HTML the input is read as.
 enum class reading_mode {
@@ -120,12 +128,13 @@ using latex_writer = std::function<void(std::string_view)>;
 /// and ends, where the process may use more than one core. The output is
 /// the same byte for byte, and `write` is called on the calling thread
 /// only.
-conversion_status convert(std::string_view html,
-                          const document_options& options,
-                          const latex_writer& write);
+TAGWEAVE_API conversion_status convert(std::string_view html,
+                                       const document_options& options,
+                                       const latex_writer& write);
 
 /// Converts `html` and appends the LaTeX document to `latex`.
-conversion_status convert(std::string_view html,
-                          const document_options& options, std::string& latex);
+TAGWEAVE_API conversion_status convert(std::string_view html,
+                                       const document_options& options,
+                                       std::string& latex);
 
 }  // namespace tagweave
