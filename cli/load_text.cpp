@@ -1,6 +1,6 @@
 #include "cli/load_text.h"
 
-#include "output/huge_pages.h"
+#include "cli/huge_pages.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
