@@ -25,6 +25,18 @@ opened_file& opened_file::operator=(opened_file&& other) noexcept {
 
 bool opened_file::close() { return ::close(std::exchange(fd_, -1)) == 0; }
 
+void descriptor_writer::write(std::string_view bytes) {
+  while (!failed_ && !bytes.empty()) {
+    ssize_t written = ::write(fd_, bytes.data(), bytes.size());
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      failed_ = true;
+    } else {
+      bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+  }
+}
+
 opened_file open_for_reading(const std::string& name) {
   return opened_file(::open(name.c_str(), O_RDONLY | O_CLOEXEC));
 }

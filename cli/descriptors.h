@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace tagweave {
 
@@ -25,6 +26,20 @@ class opened_file {
 
  private:
   int fd_ = -1;
+};
+
+/// Writes what it is given to a descriptor it does not own, each piece
+/// whole, and remembers a failure: what follows one is dropped, so that the
+/// document is reported as not written rather than left with a hole.
+class descriptor_writer {
+ public:
+  explicit descriptor_writer(int fd) : fd_(fd) {}
+  void write(std::string_view bytes);
+  bool failed() const { return failed_; }
+
+ private:
+  int fd_;
+  bool failed_ = false;
 };
 
 opened_file open_for_reading(const std::string& name);

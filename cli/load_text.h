@@ -1,9 +1,8 @@
-// Loading one input whole from a file descriptor: as the early tag set reads
-// it (early/reader/line_ends.h, applied chunk by chunk), or as bytes.
+// Loading one input whole from a file descriptor, as its bytes: the library
+// applies its reading mode's loading rules to them where they stand.
 #pragma once
 
 #include <string>
-#include <string_view>
 
 namespace tagweave {
 
@@ -18,13 +17,8 @@ struct loaded_text {
   load_status status = load_status::complete;
 };
 
-/// Reads `fd` to its end and returns its folded contents. Does not close
+/// Reads `fd` to its end and returns its bytes unchanged. Does not close
 /// `fd`.
-loaded_text load_text(int fd);
-
-/// Reads `fd` to its end and returns its bytes unchanged, for readers with
-/// loading rules of their own (the HTML standard's input stream). Does not
-/// close `fd`.
 loaded_text load_bytes(int fd);
 
 }  // namespace tagweave

@@ -9,14 +9,11 @@
 // replaced only by a whole new document.
 #include "cli/descriptors.h"
 #include "cli/file_names.h"
+#include "cli/hints.h"
 #include "cli/load_text.h"
 #include "cli/messages.h"
 #include "cli/output_file.h"
 #include "cli/run_options.h"
-#include "early/convert/document.h"
-#include "html5/convert/document.h"
-#include "html5/encoding/encoding.h"
-#include "output/byte_sink.h"
 
 #include <tagweave/tagweave.h>
 
@@ -25,9 +22,12 @@
 #include <cstdio>
 #include <new>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
+// A client of the library like any other: everything it converts goes
+// through the public header.
 namespace tagweave {
 namespace {
 
@@ -39,17 +39,17 @@ struct out_of_memory_loading {};
 /// Writes `text` to standard output; false (reported) when it did not get
 /// there whole.
 bool write_stdout(std::string_view text) {
-  byte_sink out(STDOUT_FILENO);
+  descriptor_writer out(STDOUT_FILENO);
   out.write(text);
-  if (out.flush()) return true;
+  if (!out.failed()) return true;
   report(messages::cant_write_stdout);
   return false;
 }
 
 class driver {
  public:
-  driver(const document_options& options, bool to_stdout)
-      : options_(options), to_stdout_(to_stdout) {}
+  /// `hints`: standard error is a terminal, where a hint may be shown.
+  driver(const command_line& line, bool hints) : line_(line), hints_(hints) {}
 
   void convert_argument(std::string_view argument) {
     if (argument == "-") {
@@ -65,10 +65,13 @@ class driver {
   void convert_standard_input() {
     std::optional<std::string> text =
         load_whole(STDIN_FILENO, messages::cant_read_stdin);
-    if (text) {
-      write_document(std::move(*text), "-", STDOUT_FILENO,
-                     messages::cant_write_stdout);
+    if (!text) return;
+    if (line_.output) {
+      write_to_output({"-", *line_.output}, std::move(*text), STDIN_FILENO);
+      return;
     }
+    write_document(std::move(*text), "-", STDOUT_FILENO,
+                   messages::cant_write_stdout);
   }
 
   void convert_named_file(std::string_view argument) {
@@ -78,6 +81,7 @@ class driver {
           input = open_for_reading(name);
           return input.is_open();
         });
+    if (line_.output) names.output = *line_.output;
     if (!input.is_open()) input = open_for_reading(names.input);
     if (!input.is_open()) {
       fail(messages::cant_open_for_reading(names.input));
@@ -86,29 +90,33 @@ class driver {
     std::optional<std::string> text =
         load_whole(input.fd(), messages::cant_read_file(names.input));
     if (!text) return;
-    if (to_stdout_) {
+    if (line_.to_stdout) {
       write_document(std::move(*text), names.input, STDOUT_FILENO,
                      messages::cant_write_stdout);
       return;
     }
-    output_file output = open_output(names, input.fd());
+    write_to_output(names, std::move(*text), input.fd());
+  }
+
+  /// Writes the document of `text`, read from `input_fd`, to the output
+  /// `names` gives.
+  void write_to_output(const file_names& names, std::string text,
+                       int input_fd) {
+    output_file output = open_output(names, input_fd);
     if (!output.is_open()) return;
     std::string write_error = messages::cant_write_file(names.output);
-    if (write_document(std::move(*text), names.input, output.fd(),
+    if (write_document(std::move(text), names.input, output.fd(),
                        write_error) &&
         !output.finish()) {
       fail(write_error);
     }
   }
 
-  /// The input's whole text, or nothing (reported) when it could not be read
-  /// to its end: a document is written only from an input read whole, so a
-  /// failed read never empties an existing output.
+  /// The input's whole bytes, or nothing (reported) when it could not be
+  /// read to its end: a document is written only from an input read whole,
+  /// so a failed read never empties an existing output.
   std::optional<std::string> load_whole(int fd, std::string_view read_error) {
-    // The early tag set folds line ends and drops NUL bytes as it loads;
-    // --html5 decodes the bytes as they are.
-    loaded_text loaded =
-        options_.mode == reading_mode::html5 ? load_bytes(fd) : load_text(fd);
+    loaded_text loaded = load_bytes(fd);
     if (loaded.status == load_status::out_of_memory) {
       throw out_of_memory_loading{};
     }
@@ -143,28 +151,38 @@ class driver {
   /// message has been reported then.
   bool write_document(std::string text, std::string_view input, int fd,
                       std::string_view write_error) {
-    byte_sink dest(fd);
+    document_options options = options_for(input);
+    bool hint_html5 = hints_ && !hinted_html5_ &&
+                      options.mode == reading_mode::early_tag_set &&
+                      declares_html5_doctype(text);
+    descriptor_writer out(fd);
     conversion_status status =
-        options_.mode == reading_mode::html5
-            ? convert_html5(std::move(text), input, dest)
-            : convert_document_in_place(text, dest, options_);
-    bool written = dest.flush();
-    if (status.unterminated_tag) fail(messages::bad_mark);
-    if (status.stray_list_end) fail(messages::abnormal_exit);
-    if (!written) fail(write_error);
-    return written;
+        convert_in_place(std::move(text), options,
+                         [&out](std::string_view latex) { out.write(latex); });
+    report_status(status, input);
+    if (hint_html5) {
+      report(messages::html5_hint(input));
+      hinted_html5_ = true;
+    }
+    if (out.failed()) fail(write_error);
+    return !out.failed();
   }
 
-  /// --html5: images are looked up beside the input (in the current folder
-  /// for standard input); what could not be read or typeset as the page
-  /// asked is said, without failing the conversion.
-  conversion_status convert_html5(std::string bytes, std::string_view input,
-                                  byte_sink& dest) {
-    document_options options = options_;
-    options.image_folder = input == "-" ? "." : folder_of(input);
-    if (input != "-") options.page_file = file_name_of(input);
-    conversion_status status =
-        convert_html5_document(std::move(bytes), dest, options);
+  /// The options of the run, and with --html5 where the input lies: images
+  /// are looked up beside it (in the current folder for standard input).
+  document_options options_for(std::string_view input) const {
+    document_options options = line_.document;
+    if (options.mode == reading_mode::html5) {
+      options.image_folder = input == "-" ? "." : folder_of(input);
+      if (input != "-") options.page_file = file_name_of(input);
+    }
+    return options;
+  }
+
+  /// Says what went wrong: an early-tag-set document cut short fails; what
+  /// --html5 could not read or typeset as the page asked is said without
+  /// failing the conversion.
+  void report_status(const conversion_status& status, std::string_view input) {
     if (!status.unsupported_encoding.empty()) {
       report(messages::unsupported_encoding(status.unsupported_encoding));
     }
@@ -172,7 +190,8 @@ class driver {
       report(
           messages::untypeset_characters(input, status.untypeset_characters));
     }
-    return status;
+    if (status.unterminated_tag) fail(messages::bad_mark);
+    if (status.stray_list_end) fail(messages::abnormal_exit);
   }
 
   static std::string file_name_of(std::string_view path) {
@@ -191,10 +210,31 @@ class driver {
     all_whole_ = false;
   }
 
-  const document_options& options_;
-  const bool to_stdout_;
+  const command_line& line_;
+  const bool hints_;
+  bool hinted_html5_ = false;  // the --html5 hint is shown once a run
   bool all_whole_ = true;
 };
+
+/// A command line that reads but cannot run: the message (reported) and
+/// false.
+bool can_run(const command_line& line, int argc) {
+  if (line.document.mode == reading_mode::html5 && line.document.encoding &&
+      !is_encoding_label(*line.document.encoding)) {
+    report(messages::unknown_encoding(*line.document.encoding));
+    return false;
+  }
+  if (line.output && line.to_stdout) {
+    report(messages::output_and_stdout);
+    return false;
+  }
+  int files = argc - line.first_file;
+  if (line.output && files > 1) {
+    report(messages::output_takes_one_file(files));
+    return false;
+  }
+  return true;
+}
 
 int run(int argc, char* argv[]) {
   std::string_view program_name = argc > 0 ? argv[0] : "tagweave";
@@ -211,14 +251,13 @@ int run(int argc, char* argv[]) {
       return write_stdout("tagweave " + std::string(version()) + "\n") ? 0 : 1;
     case command_line::run_request::convert: break;
   }
-  if (line.document.mode == reading_mode::html5 && line.document.encoding) {
-    html5::label_lookup named = html5::lookup_label(*line.document.encoding);
-    if (!named.found && !named.known_other) {
-      report(messages::unknown_encoding(*line.document.encoding));
-      return 1;
-    }
+  if (!can_run(line, argc)) return 1;
+  bool hints = ::isatty(STDERR_FILENO) == 1;
+  if (hints && line.style_from_short_option &&
+      looks_like_tex_file(*line.document.style)) {
+    report(messages::style_hint(*line.document.style));
   }
-  driver conversions(line.document, line.to_stdout);
+  driver conversions(line, hints);
   for (int i = line.first_file; i < argc; ++i) {
     conversions.convert_argument(argv[i]);
   }
@@ -242,6 +281,9 @@ int main(int argc, char* argv[]) {
     return no_memory_status;
   } catch (const std::bad_alloc&) {
     tagweave::messages::report(tagweave::messages::no_memory);
+    return no_memory_status;
+  } catch (const std::length_error&) {
+    tagweave::messages::report(tagweave::messages::too_large);
     return no_memory_status;
   }
 }

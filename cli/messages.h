@@ -49,6 +49,23 @@ inline std::string untypeset_characters(std::string_view input,
          " cannot be typeset with the document's fonts and " +
          (count == 1 ? "is" : "are") + " shown by code point.";
 }
+/// --output with more than one input.
+inline std::string output_takes_one_file(int files) {
+  return "--output names the file of one document, but " +
+         std::to_string(files) + " inputs were given.";
+}
+inline constexpr std::string_view output_and_stdout =
+    "--output and -s both say where the document goes: give one of them.";
+/// Hints, shown only when standard error is a terminal (cli/hints.h).
+inline std::string style_hint(std::string_view style) {
+  return "tagweave: hint: -o sets the document style, here " +
+         std::string(style) + "; --output=FILE names the output file.";
+}
+inline std::string html5_hint(std::string_view input) {
+  return "tagweave: hint: " + std::string(input) +
+         " declares <!DOCTYPE html>, a page of today's HTML: --html5 reads "
+         "it.";
+}
 inline constexpr std::string_view cant_read_stdin =
     "can't read standard input.";
 inline constexpr std::string_view cant_write_stdout =
@@ -58,5 +75,8 @@ inline constexpr std::string_view bad_mark = "error parsing mark, bailing out";
 inline constexpr std::string_view abnormal_exit = "\n!Abnormal exit";
 inline constexpr std::string_view no_memory = "cannot allocate memory";
 inline constexpr std::string_view no_memory_loading = "realloc() failed.";
+/// --html5: a document too large for the 32-bit offsets of its tree.
+inline constexpr std::string_view too_large =
+    "document too large for --html5: its tree is limited to 4 GiB.";
 
 }  // namespace tagweave::messages

@@ -19,7 +19,8 @@ enum : int {
   html5_option,
   encoding_option,
   link_urls_option,
-  whole_page_option
+  whole_page_option,
+  output_option
 };
 
 constexpr option long_options[] = {
@@ -38,6 +39,7 @@ constexpr option long_options[] = {
     {"encoding", required_argument, nullptr, encoding_option},
     {"link-urls", required_argument, nullptr, link_urls_option},
     {"whole-page", no_argument, nullptr, whole_page_option},
+    {"output", required_argument, nullptr, output_option},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -80,9 +82,16 @@ command_line read_command_line(int argc, char* argv[]) {
   // Start a fresh scan even if getopt has run before in this process.
   optind = 0;
   int option;
+  // Stays -1 when the option found is a short one.
+  int long_index = -1;
   while ((option = ::getopt_long(argc, argv, short_options, long_options,
-                                 nullptr)) != -1) {
-    if (apply_document_option(option, optarg, line.document)) continue;
+                                 &long_index)) != -1) {
+    bool short_form = long_index < 0;
+    long_index = -1;
+    if (apply_document_option(option, optarg, line.document)) {
+      if (option == 'o') line.style_from_short_option = short_form;
+      continue;
+    }
     switch (option) {
       case link_urls_option:
         // getopt accepts any value: say, as it would, what was wrong.
@@ -92,6 +101,7 @@ command_line read_command_line(int argc, char* argv[]) {
         line.bad_option = true;
         break;
       case 's': line.to_stdout = true; break;
+      case output_option: line.output = optarg; break;
       case help_option: line.request = command_line::run_request::help; break;
       case version_option:
         line.request = command_line::run_request::version;
@@ -124,15 +134,39 @@ std::string usage_text(std::string_view program_name) {
 }
 
 std::string help_text(std::string_view program_name) {
-  return usage_text(program_name) +
-         "\tlong options: --numbered --title=string --author=string\n"
-         "\t\t--page-break --contents --header=string --footer=string\n"
-         "\t\t--style=string --stdout --help --version\n"
-         "\t\t--html5 (read today's HTML, write LaTeX2e for pdflatex)\n"
-         "\t\t--encoding=label (with --html5: the input's encoding)\n"
-         "\t\t--link-urls=footnote|none (with --html5: a link's URL in a "
-         "footnote)\n"
-         "\t\t--whole-page (with --html5: navigation and site chrome too)\n";
+  std::string text = "Usage: ";
+  text.append(program_name);
+  text.append(
+      " [OPTION]... FILE...\n"
+      "Convert each HTML FILE to a LaTeX document: page.html to page.tex.\n"
+      "A FILE of - is read from standard input and written to standard "
+      "output.\n"
+      "\n"
+      "  -n, --numbered           number the sections\n"
+      "  -t, --title=STRING       set the title to STRING\n"
+      "  -a, --author=STRING      set the author to STRING\n"
+      "  -p, --page-break         page break after the title and the "
+      "contents\n"
+      "  -c, --contents           write a table of contents\n"
+      "  -h, --header=STRING      STRING appears after \\begin{document}\n"
+      "  -f, --footer=STRING      STRING appears before \\end{document}\n"
+      "  -o, --style=OPTIONS      the \\documentstyle options: "
+      "[12pt]{report}\n"
+      "  -s, --stdout             write every document to standard output\n"
+      "      --output=FILE        write the one document to FILE\n"
+      "      --html5              read today's HTML, write LaTeX2e for "
+      "pdflatex\n"
+      "      --encoding=LABEL     with --html5: the input's encoding\n"
+      "      --link-urls=WHERE    with --html5: a link's URL in a footnote "
+      "or none\n"
+      "      --whole-page         with --html5: navigation and site chrome "
+      "too\n"
+      "      --help               display this help and exit\n"
+      "      --version            output version information and exit\n"
+      "\n"
+      "Exit status: 0 when every document was written whole, 1 otherwise, 3 "
+      "when\nmemory ran out.\n");
+  return text;
 }
 
 }  // namespace tagweave

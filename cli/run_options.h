@@ -5,6 +5,7 @@
 
 #include <tagweave/tagweave.h>
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -12,7 +13,12 @@ namespace tagweave {
 
 struct command_line {
   document_options document;
-  bool to_stdout = false;   ///< -s: every document to standard output
+  bool to_stdout = false;  ///< -s: every document to standard output
+  /// --output=FILE: the one document goes to FILE.
+  std::optional<std::string> output;
+  /// The style came from -o, the short form, which a person may have meant
+  /// as the output file's name.
+  bool style_from_short_option = false;
   bool bad_option = false;  ///< an unknown option or a missing argument
   enum class run_request { convert, help, version };
   /// --help or --version ends the scan and is all the run does.
@@ -35,7 +41,7 @@ command_line read_command_line(int argc, char* argv[]);
 /// The usage text, with `program_name` in its place.
 std::string usage_text(std::string_view program_name);
 
-/// What --help prints: the usage text, then the long options.
+/// What --help prints: the command's synopsis, then every option.
 std::string help_text(std::string_view program_name);
 
 }  // namespace tagweave

@@ -52,15 +52,31 @@ const std::string usage =
     "\tIf file is - then input is taken from stdin and written to stdout.\n";
 
 const std::string help =
-    usage +
-    "\tlong options: --numbered --title=string --author=string\n"
-    "\t\t--page-break --contents --header=string --footer=string\n"
-    "\t\t--style=string --stdout --help --version\n"
-    "\t\t--html5 (read today's HTML, write LaTeX2e for pdflatex)\n"
-    "\t\t--encoding=label (with --html5: the input's encoding)\n"
-    "\t\t--link-urls=footnote|none (with --html5: a link's URL in a "
-    "footnote)\n"
-    "\t\t--whole-page (with --html5: navigation and site chrome too)\n";
+    "Usage: tagweave [OPTION]... FILE...\n"
+    "Convert each HTML FILE to a LaTeX document: page.html to page.tex.\n"
+    "A FILE of - is read from standard input and written to standard output.\n"
+    "\n"
+    "  -n, --numbered           number the sections\n"
+    "  -t, --title=STRING       set the title to STRING\n"
+    "  -a, --author=STRING      set the author to STRING\n"
+    "  -p, --page-break         page break after the title and the contents\n"
+    "  -c, --contents           write a table of contents\n"
+    "  -h, --header=STRING      STRING appears after \\begin{document}\n"
+    "  -f, --footer=STRING      STRING appears before \\end{document}\n"
+    "  -o, --style=OPTIONS      the \\documentstyle options: [12pt]{report}\n"
+    "  -s, --stdout             write every document to standard output\n"
+    "      --output=FILE        write the one document to FILE\n"
+    "      --html5              read today's HTML, write LaTeX2e for pdflatex\n"
+    "      --encoding=LABEL     with --html5: the input's encoding\n"
+    "      --link-urls=WHERE    with --html5: a link's URL in a footnote or "
+    "none\n"
+    "      --whole-page         with --html5: navigation and site chrome too\n"
+    "      --help               display this help and exit\n"
+    "      --version            output version information and exit\n"
+    "\n"
+    "Exit status: 0 when every document was written whole, 1 otherwise, 3 "
+    "when\n"
+    "memory ran out.\n";
 
 using testing::banner;
 using testing::default_document;
@@ -108,6 +124,7 @@ struct cli_case {
   std::string input{};        // standard input
   std::string stdout_path{};  // empty: standard output is captured
   std::vector<int> closed_fds{};
+  bool stderr_terminal = false;         // standard error is a terminal
   std::size_t address_space_limit = 0;  // bytes; 0: no limit
   std::size_t file_size_limit = 0;      // bytes; 0: no limit
   std::string out{};
@@ -367,6 +384,7 @@ void run_case(const cli_case& c) {
                                 .input = c.input,
                                 .stdout_path = c.stdout_path,
                                 .closed_fds = c.closed_fds,
+                                .stderr_terminal = c.stderr_terminal,
                                 .address_space_limit = c.address_space_limit});
   }
   writers.clear();
@@ -1313,6 +1331,120 @@ TEST(TagweaveCommandLine, Html5ImagesAreLookedUpBesideThePage) {
                      "\\twimage{img/under_score.png}"),
             std::string::npos)
       << tex;
+}
+
+TEST(TagweaveCommandLine, OutputNamesTheOneDocumentsFile) {
+  const std::vector<entry> page = {file("page.html", "Text\n")};
+  const std::vector<entry> two = {file("a.html", "A\n"), file("b.html", "B\n")};
+  run_cases({
+      {.name = "--output writes the document there, not beside the page",
+       .args = {"--output=out.tex", "page.html"},
+       .setup = page,
+       .created = {file("out.tex", default_document("Text\n"))}},
+      {.name = "--output as two words, for a name without .html",
+       .args = {"--output", "dir/out.tex", "page"},
+       .setup = {directory("dir"), file("page.html", "Text\n")},
+       .created = {file("dir/out.tex", default_document("Text\n"))}},
+      {.name = "--output takes standard input's document too",
+       .args = {"--output=out.tex", "-"},
+       .input = "piped\n",
+       .created = {file("out.tex", default_document("piped\n"))}},
+      {.name = "--output replaces an existing file",
+       .args = {"--output=out.tex", "page.html"},
+       .setup = {file("page.html", "Text\n"), file("out.tex", "old")},
+       .created = {file("out.tex", default_document("Text\n"))}},
+      {.name = "--output never writes over its input",
+       .args = {"--output=page.html", "page.html"},
+       .setup = page,
+       .err = "can't write file page.html: it is the input file page.html.\n",
+       .status = 1},
+      {.name = "--output is refused for more than one input",
+       .args = {"--output=out.tex", "a.html", "b.html"},
+       .setup = two,
+       .err = "--output names the file of one document, but 2 inputs were "
+              "given.\n",
+       .status = 1},
+      {.name = "--output is refused beside -s",
+       .args = {"-s", "--output=out.tex", "page.html"},
+       .setup = page,
+       .err = "--output and -s both say where the document goes: give one of "
+              "them.\n",
+       .status = 1},
+      {.name = "-o still sets the style, whatever it looks like",
+       .args = {"-o", "out.tex", "page.html"},
+       .setup = page,
+       .created = {file("page.tex",
+                        banner + "\\documentstyleout.tex\n\\begin{document}\n"
+                                 "Text\n\\end{document}\n")}},
+  });
+}
+
+TEST(TagweaveCommandLine, HintsOnlyWhenStandardErrorIsATerminal) {
+  const std::string styled = banner +
+                             "\\documentstyleout.tex\n\\begin{document}\n"
+                             "Text\n\\end{document}\n";
+  const std::string style_hint =
+      "tagweave: hint: -o sets the document style, here out.tex; "
+      "--output=FILE names the output file.\n";
+  const std::string today = "<!DOCTYPE html>\n<p>Text\n";
+  const std::string today_tex = default_document("\\par Text\n");
+  auto html5_hint = [](const std::string& input) {
+    return "tagweave: hint: " + input +
+           " declares <!DOCTYPE html>, a page of today's HTML: --html5 reads "
+           "it.\n";
+  };
+  const std::vector<entry> page = {file("page.html", "Text\n")};
+  const std::vector<entry> today_pages = {file("a.html", today),
+                                          file("b.html", today)};
+  // Each case twice: at a terminal, then with standard error a pipe, where
+  // nothing is said.
+  const std::vector<cli_case> cases = {
+      {.name = "-o given a .tex name",
+       .args = {"-o", "out.tex", "page.html"},
+       .setup = page,
+       .err = style_hint,
+       .created = {file("page.tex", styled)}},
+      {.name = "a page of today's HTML read as the early tag set, said once",
+       .args = {"a.html", "b.html"},
+       .setup = today_pages,
+       .err = html5_hint("a.html"),
+       .created = {file("a.tex", today_tex), file("b.tex", today_tex)}},
+      {.name = "... and for standard input",
+       .args = {"-"},
+       .input = today,
+       .out = today_tex,
+       .err = html5_hint("-")},
+  };
+  for (cli_case c : cases) {
+    c.stderr_terminal = true;
+    run_case(c);
+    c.name += ", not at a terminal";
+    c.stderr_terminal = false;
+    c.err = "";
+    run_case(c);
+  }
+  run_cases({
+      {.name = "--style says it is a style: no hint",
+       .args = {"--style=out.tex", "page.html"},
+       .setup = page,
+       .stderr_terminal = true,
+       .created = {file("page.tex", styled)}},
+      {.name = "--html5 reads the page: no hint",
+       .args = {"--html5", "-"},
+       .input = today,
+       .stderr_terminal = true,
+       .out = html5_document(today)},
+      {.name = "an older doctype: no hint",
+       .args = {"-"},
+       .input = "<!DOCTYPE html PUBLIC \"-//W3C//DTD HTML 4.01//EN\">x\n",
+       .stderr_terminal = true,
+       .out = default_document("x\n")},
+      {.name = "messages other than hints are the same at a terminal",
+       .args = {"missing.html"},
+       .stderr_terminal = true,
+       .err = "can't open file missing.html for reading.\n",
+       .status = 1},
+  });
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "diag/dump.h"
 #include "diag/token_dump.h"
 #include "diag/tree_dump.h"
+#include "early/reader/line_ends.h"
 #include "early/reader/splitter.h"
 #include "html5/encoding/encoding.h"
 #include "html5/tokenizer/tokenizer.h"
@@ -90,10 +91,9 @@ std::optional<dump_request> read_request(int argc, char* argv[]) {
   return request;
 }
 
-/// The file's contents, read as `load` reads; nothing when it could not be
-/// read (reported, with the status to exit with in `status`).
-std::optional<std::string> read_file(const std::string& name,
-                                     loaded_text (*load)(int), int& status) {
+/// The file's bytes; nothing when it could not be read (reported, with the
+/// status to exit with in `status`).
+std::optional<std::string> read_file(const std::string& name, int& status) {
   bool from_stdin = name == "-";
   int fd =
       from_stdin ? STDIN_FILENO : ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
@@ -102,7 +102,7 @@ std::optional<std::string> read_file(const std::string& name,
     status = 1;
     return std::nullopt;
   }
-  loaded_text loaded = load(fd);
+  loaded_text loaded = load_bytes(fd);
   if (!from_stdin) ::close(fd);
   if (loaded.status == load_status::out_of_memory) {
     report(messages::no_memory_loading);
@@ -118,9 +118,12 @@ std::optional<std::string> read_file(const std::string& name,
   return std::move(loaded.text);
 }
 
-/// The early tag set's records. An unterminated tag is reported after what
-/// was read before it.
-int dump_early_records(const std::string& text, byte_sink& out) {
+/// The early tag set's records of `text`, the file's bytes, which the
+/// loading rules are applied to first, as tagweave does. An unterminated
+/// tag is reported after what was read before it.
+int dump_early_records(std::string& text, byte_sink& out) {
+  line_end_folder folder;
+  text.resize(folder.fold(text.data(), text.size()));
   split_result split = split_document(text);
   dump_marks(out, split.marks);
   if (split.status == split_status::complete) return 0;
@@ -152,9 +155,7 @@ int run(int argc, char* argv[]) {
   std::optional<dump_request> request = read_request(argc, argv);
   if (!request) return 1;
   int status = 0;
-  loaded_text (*load)(int) =
-      request->what == view::early_records ? load_text : load_bytes;
-  std::optional<std::string> bytes = read_file(request->file, load, status);
+  std::optional<std::string> bytes = read_file(request->file, status);
   if (!bytes) return status;
 
   byte_sink out(STDOUT_FILENO);

@@ -2,8 +2,10 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pty.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 #include <algorithm>
 #include <cerrno>
@@ -103,13 +105,26 @@ void set_up_child(const program_call& call, int in_fd, int out_fd, int err_fd) {
   }
 }
 
+/// A pseudo-terminal in raw mode, as a pair of descriptors like a pipe's:
+/// [0] the side the test reads, [1] the terminal the program writes to.
+void open_raw_terminal(int fds[2]) {
+  termios raw{};
+  ::cfmakeraw(&raw);
+  check(::openpty(&fds[0], &fds[1], nullptr, &raw, nullptr) == 0, "openpty");
+  for (int i = 0; i < 2; ++i) ::fcntl(fds[i], F_SETFD, FD_CLOEXEC);
+}
+
 }  // namespace
 
 program_run run_program(const program_call& call) {
   int in_pipe[2], out_pipe[2], err_pipe[2];
-  check(::pipe2(in_pipe, O_CLOEXEC) == 0 && ::pipe2(out_pipe, O_CLOEXEC) == 0 &&
-            ::pipe2(err_pipe, O_CLOEXEC) == 0,
+  check(::pipe2(in_pipe, O_CLOEXEC) == 0 && ::pipe2(out_pipe, O_CLOEXEC) == 0,
         "pipe");
+  if (call.stderr_terminal) {
+    open_raw_terminal(err_pipe);
+  } else {
+    check(::pipe2(err_pipe, O_CLOEXEC) == 0, "pipe");
+  }
   std::vector<std::string> words;
   words.push_back(call.argv0.empty() ? call.program : call.argv0);
   words.insert(words.end(), call.args.begin(), call.args.end());

@@ -26,6 +26,9 @@ struct program_call {
   std::string input{};                ///< standard input
   std::string stdout_path{};          ///< non-empty: standard output goes there
   std::vector<int> closed_fds{};      ///< of 0, 1, 2: closed in the program
+  /// Standard error is a pseudo-terminal (in raw mode, so that its bytes
+  /// arrive as written), for what a program says only to a person.
+  bool stderr_terminal = false;
   /// Non-zero: the program's address space is limited to this many bytes,
   /// so that running out of memory can be tested.
   std::size_t address_space_limit = 0;

@@ -9,21 +9,20 @@
 
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 
 namespace tagweave {
 namespace {
 
-/// The encoding label to decode with: the option's, unless it names no
-/// encoding at all (then the document's own is sniffed, and the status
-/// says so).
-std::optional<std::string_view> usable_label(const document_options& options,
-                                             conversion_status& status) {
+/// The encoding label to decode with: the option's, which must name an
+/// encoding (the public header says so), or none: the document's own is
+/// sniffed.
+std::optional<std::string_view> usable_label(const document_options& options) {
   if (!options.encoding) return std::nullopt;
   html5::label_lookup named = html5::lookup_label(*options.encoding);
   if (!named.found && !named.known_other) {
-    status.unknown_encoding = true;
-    return std::nullopt;
+    throw std::invalid_argument("unknown encoding " + *options.encoding);
   }
   return std::string_view(*options.encoding);
 }
@@ -53,8 +52,8 @@ bool class_has_chapters(const document_options& options) {
 conversion_status convert_html5_document(std::string bytes, byte_sink& dest,
                                          const document_options& options) {
   conversion_status status;
-  html5::decoded_input decoded = html5::decode_owned_input(
-      std::move(bytes), usable_label(options, status));
+  html5::decoded_input decoded =
+      html5::decode_owned_input(std::move(bytes), usable_label(options));
   status.unsupported_encoding = std::move(decoded.unsupported);
   html5::document doc = html5::parse_document(std::move(decoded.text));
 

@@ -11,6 +11,20 @@
 //   tagweave::conversion_status status =
 //       tagweave::convert(html, options, latex);
 //   if (!status.whole()) { /* see unterminated_tag, stray_list_end */ }
+//
+// Conversions share no state: any number may run at once, on any threads,
+// each with its own input, options and output, and each gives the bytes it
+// gives alone.
+//
+// What a conversion throws, besides whatever the caller's `write` throws:
+//   std::invalid_argument  html5 mode: `encoding` names no encoding (see
+//                          is_encoding_label); thrown before anything is
+//                          written.
+//   std::length_error      html5 mode: the document is too large for the
+//                          32-bit offsets of its tree (about 4 GiB of text
+//                          or of nodes).
+//   std::bad_alloc         memory ran out.
+// What was written before an exception is not a whole document.
 #pragma once
 
 #include <cstddef>
@@ -68,7 +82,8 @@ struct document_options {
   /// and braces included: "[12pt]{report}". Absent: "{article}".
   std::optional<std::string> style;
   /// html5 mode: an encoding label ("utf-8", "latin1", ...) that overrides
-  /// the encoding the document declares.
+  /// the encoding the document declares. A label that names no encoding is
+  /// refused: the conversion throws std::invalid_argument.
   std::optional<std::string> encoding;
   /// html5 mode: the page's folder, where pdflatex is to run. An image is
   /// included only when its source names a file inside this folder's tree
@@ -108,11 +123,14 @@ struct conversion_status {
   /// The encoding the document declared (or `encoding` asked for) when
   /// tagweave cannot decode it; the input was read as UTF-8.
   std::string unsupported_encoding;
-  /// `encoding` names no encoding; the document's own was used.
-  bool unknown_encoding = false;
 
   bool whole() const { return !unterminated_tag && !stray_list_end; }
 };
+
+/// Whether `label` names an encoding ("utf-8", "Latin1", " ascii "), as the
+/// Encoding standard's labels do, whether or not tagweave decodes it: a
+/// label for which this is false makes an html5 conversion throw.
+TAGWEAVE_API bool is_encoding_label(std::string_view label);
 
 /// Receives the LaTeX in pieces, in order.
 using latex_writer = std::function<void(std::string_view)>;
@@ -121,7 +139,7 @@ using latex_writer = std::function<void(std::string_view)>;
 /// In the early tag set, line ends are folded and NUL bytes dropped first,
 /// exactly as the command line does when it loads a file; in html5 mode
 /// `html` is the file's bytes, decoded as the HTML standard says. Throws
-/// std::bad_alloc when memory runs out, and whatever `write` throws.
+/// what the top of this header lists.
 ///
 /// An early-tag-set document of 256 KiB or more may be converted in two
 /// halves at once, the second on a thread of its own that the call starts
@@ -136,5 +154,19 @@ TAGWEAVE_API conversion_status convert(std::string_view html,
 TAGWEAVE_API conversion_status convert(std::string_view html,
                                        const document_options& options,
                                        std::string& latex);
+
+/// The same conversions of a document the caller hands over, without a
+/// copy: `html` becomes the conversion's working space (in the early tag set
+/// its line ends are folded and its runs decoded where they stand) and its
+/// contents afterwards are unspecified, so memory stays that of the document
+/// plus the output's buffer. For a large file read into a string of its own.
+/// (A name of its own rather than an overload of convert: a string literal
+/// would fit both.)
+TAGWEAVE_API conversion_status convert_in_place(std::string&& html,
+                                                const document_options& options,
+                                                const latex_writer& write);
+TAGWEAVE_API conversion_status convert_in_place(std::string&& html,
+                                                const document_options& options,
+                                                std::string& latex);
 
 }  // namespace tagweave
