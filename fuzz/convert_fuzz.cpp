@@ -1,14 +1,10 @@
 // The libFuzzer target: the first byte of an input chooses the run options,
 // the rest is the document. Each input is converted whole into memory, split
-// and dumped, and its records are compared with the literal reading; its
-// body is written once more in two halves, the second from the first tag
-// after the middle, and compared with one walk's. A fault shows as a crash,
-// a sanitizer report or a difference.
+// and dumped, and its records are compared with the literal reading. A
+// fault shows as a crash, a sanitizer report or a difference.
 #include "diag/dump.h"
-#include "early/convert/body.h"
 #include "early/convert/document.h"
 #include "early/reader/line_ends.h"
-#include "early/reader/split_walk.h"
 #include "early/reader/splitter.h"
 #include "early/writer/frame.h"
 #include "early/writer/renderer.h"
@@ -60,32 +56,6 @@ document_options options_from(unsigned bits) {
   std::abort();
 }
 
-/// The body and how its walk ended, written in two halves from `start` or,
-/// when `start` is npos, by one walk.
-std::string body_of(std::string_view document, const document_options& options,
-                    std::size_t start) {
-  std::string text(document);
-  std::string latex;
-  byte_sink dest(latex);
-  body_status status = start == std::string_view::npos
-                           ? write_body_serially(text, dest, options)
-                           : write_body_in_halves(text, dest, options, start);
-  dest.flush();
-  return latex +
-         (status.split == split_status::unterminated_tag ? "\n[unterminated]"
-                                                         : "") +
-         (status.ended_early ? "\n[ended early]" : "");
-}
-
-/// The first '<' at or after the middle that may begin a tag, or npos.
-std::size_t tag_after_middle(std::string_view document) {
-  for (std::size_t lt = document.find('<', document.size() / 2);
-       lt != std::string_view::npos; lt = document.find('<', lt + 1)) {
-    if (split_walk::may_begin_tag(document, lt)) return lt;
-  }
-  return std::string_view::npos;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
@@ -127,16 +97,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
     fail("converting differs from rendering the split list",
          "converted:\n" + output.contents() + "\nfrom the list:\n" +
              from_list.contents());
-  }
-
-  if (std::size_t start = tag_after_middle(document);
-      start != std::string_view::npos) {
-    std::string one_walk = body_of(document, options, std::string_view::npos);
-    std::string two_halves = body_of(document, options, start);
-    if (one_walk != two_halves) {
-      fail("two halves differ from one walk",
-           "one walk:\n" + one_walk + "\ntwo halves:\n" + two_halves);
-    }
   }
 
   if (document.size() <= literal_limit) {

@@ -1,11 +1,11 @@
 // Checking an image source and file before \includegraphics is written.
 #include "images/image_files.h"
 
-#include "images/inflate.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#define ZLIB_CONST  // zlib's input as a pointer to const
+#include <zlib.h>
 
 #include <climits>
 
@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <string>
@@ -43,18 +44,85 @@ class work_budget {
   std::uint64_t& left_;
 };
 
-/// Inflates `stream` to at most `max_output` bytes (and no more than the
-/// budget has left), handing the pieces to `take`; the bytes inflated are
-/// taken from the budget.
+/// Receives the inflated bytes in order, a piece at a time; returns false
+/// to stop the inflating (the stream then counts as bad).
+using inflated_piece_sink = std::function<bool(std::string_view piece)>;
+
+/// How much inflated data is handed on at a time: zlib's window, so that
+/// the memory a check takes does not grow with the picture.
+constexpr std::size_t inflated_piece_bytes = 32 * 1024;
+
+/// zlib's inflating state, ended however the inflating ends.
+class zlib_stream {
+ public:
+  explicit zlib_stream(std::string_view in) {
+    ready_ = in.size() <= std::numeric_limits<uInt>::max() &&
+             inflateInit(&z_) == Z_OK;
+    z_.next_in = reinterpret_cast<const Bytef*>(in.data());
+    z_.avail_in = static_cast<uInt>(in.size());
+  }
+  ~zlib_stream() {
+    if (ready_) inflateEnd(&z_);
+  }
+  zlib_stream(const zlib_stream&) = delete;
+  zlib_stream& operator=(const zlib_stream&) = delete;
+
+  bool ready() const { return ready_; }
+  z_stream& z() { return z_; }
+
+ private:
+  z_stream z_{};
+  bool ready_ = false;
+};
+
+/// What zlib's data_type holds, among other bits, when inflate() stops
+/// (asked to stop at blocks' ends) right after the last block: the deflate
+/// data is whole, and only the checksum is still to come.
+constexpr int after_last_block = 64 | 128;
+
+/// Inflates `stream`, a whole zlib stream, to at most `max_output` bytes
+/// (and no more than the budget has left), handing the pieces to `take`;
+/// the bytes handed on are taken from the budget. True only when zlib
+/// finds the stream whole to its Adler-32 checksum (a preset dictionary, a
+/// window past 32 KiB, a damaged block or checksum, a stream cut short are
+/// all refused, as pdflatex's libpng and zlib refuse them) and `take`
+/// accepted every piece. Bytes after the checksum are let be, as PNG
+/// readers let them be.
 bool inflate_within(std::string_view stream, std::uint64_t max_output,
                     work_budget& budget, const inflated_piece_sink& take) {
-  std::uint64_t inflated = 0;
-  bool whole = inflate_zlib(stream, std::min(max_output, budget.left()),
-                            [&](std::string_view piece) {
-                              inflated += piece.size();
-                              return take(piece);
-                            });
-  return budget.spend(inflated) && whole;
+  max_output = std::min(max_output, budget.left());
+  zlib_stream in(stream);
+  if (!in.ready()) return false;
+  z_stream& z = in.z();
+  std::array<char, inflated_piece_bytes> piece;
+  std::uint64_t handed = 0;
+  bool whole = false;
+  for (;;) {
+    if (z.avail_out == 0) {
+      z.next_out = reinterpret_cast<Bytef*>(piece.data());
+      z.avail_out = inflated_piece_bytes;
+    }
+    // Block by block: the last piece is handed on as the deflate data
+    // ends, before the checksum is read, and so counts as work done
+    // whether or not the checksum agrees.
+    int status = inflate(&z, Z_BLOCK);
+    // Anything else is a stream zlib refuses, or one cut short.
+    if (status != Z_OK && status != Z_STREAM_END) break;
+    std::size_t filled = inflated_piece_bytes - z.avail_out;
+    if (filled > max_output - handed) break;
+    bool data_ended = status == Z_STREAM_END ||
+                      (z.data_type & after_last_block) == after_last_block;
+    if (z.avail_out == 0 || (data_ended && filled > 0)) {
+      handed += filled;
+      if (!take(std::string_view(piece.data(), filled))) break;
+      z.avail_out = 0;  // a new piece next
+    }
+    if (status == Z_STREAM_END) {
+      whole = true;
+      break;
+    }
+  }
+  return budget.spend(handed) && whole;
 }
 
 // --- Natural size ------------------------------------------------------------

@@ -5,6 +5,7 @@
 
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <gtest/gtest.h>
 #include <tagweave/tagweave.h>
@@ -108,6 +109,85 @@ TEST(IncludableImage, APngIsIncludedOnlyWhenItsDataInflatesToItsRows) {
       {"no data", make_png({3, 2, 8, 0, 0, ""}), false},
       {"checksum wrong", make_png({3, 2, 8, 0, 0, rows_of(2, 3)}, 1), false},
   });
+}
+
+/// `raw` deflated by zlib: blocks with Huffman codes and back references,
+/// where the other pictures' data is stored.
+std::string deflated(const std::string& raw) {
+  uLongf size = compressBound(static_cast<uLong>(raw.size()));
+  std::string out(size, '\0');
+  EXPECT_EQ(compress2(reinterpret_cast<Bytef*>(out.data()), &size,
+                      reinterpret_cast<const Bytef*>(raw.data()),
+                      static_cast<uLong>(raw.size()), Z_BEST_COMPRESSION),
+            Z_OK);
+  out.resize(size);
+  return out;
+}
+
+/// A zlib header: `cmf` (method and window) and the flag bits `flags`,
+/// with the check bits that make the two a multiple of 31.
+std::string zlib_header(unsigned cmf, unsigned flags) {
+  flags |= (31 - (cmf * 256 + flags) % 31) % 31;
+  return {static_cast<char>(cmf), static_cast<char>(flags)};
+}
+
+/// An 8-bit grey picture of `width` by `height` whose data is `data`.
+std::string grey_png(std::uint32_t width, std::uint32_t height,
+                     const std::string& data) {
+  return png_of({{"IHDR", png_header_data(width, height, 8, 0)},
+                 {"IDAT", data},
+                 {"IEND", ""}});
+}
+
+// The data must be a zlib stream zlib inflates whole: pdflatex's libpng
+// inflates it with zlib and stops on whatever zlib refuses.
+TEST(IncludableImage, APngsDataIsAZlibStreamZlibInflatesWhole) {
+  // 256 rows of 257 bytes: the inflated data fills several pieces.
+  std::string raw;
+  for (std::size_t r = 0; r < 256; ++r) {
+    raw += static_cast<char>(r % 5);
+    for (std::size_t x = 0; x < 256; ++x) {
+      raw += static_cast<char>((x / (1 + r % 7)) ^ (r / 16));
+    }
+  }
+  const std::string good = deflated(raw);
+  const std::string body = good.substr(2);  // the deflate data and checksum
+  std::string checksum_wrong = good;
+  checksum_wrong.back() = static_cast<char>(checksum_wrong.back() ^ 1);
+  std::string header_check_wrong = good;
+  header_check_wrong[1] = static_cast<char>(header_check_wrong[1] ^ 1);
+  // Three zero bytes, filter byte and pixels of a 2x1 picture: written as a
+  // literal and a copy, or (fixed codes) as a copy from before the start.
+  const std::string zeros(3, '\0');
+  const std::string copy_before_start("\x78\x9c\x03\x02\x00\x00\x03\x00\x01",
+                                      9);
+  expect_cases({
+      {"deflated", grey_png(256, 256, good), true},
+      {"bytes after the checksum, which PNG readers let be",
+       grey_png(256, 256, good + "more"), true},
+      {"the checksum wrong", grey_png(256, 256, checksum_wrong), false},
+      {"the header's check bits wrong", grey_png(256, 256, header_check_wrong),
+       false},
+      {"a method other than deflate",
+       grey_png(256, 256, zlib_header(0x77, 0) + body), false},
+      {"a window past 32 KiB", grey_png(256, 256, zlib_header(0x88, 0) + body),
+       false},
+      {"a preset dictionary",
+       grey_png(256, 256, zlib_header(0x78, 0x20) + "\0\0\0\1" + body), false},
+      {"a block of the type that does not exist",
+       grey_png(256, 256, zlib_header(0x78, 0) + "\x07" + body.substr(1)),
+       false},
+      {"three zero bytes", grey_png(2, 1, deflated(zeros)), true},
+      {"the same as a copy from before the start",
+       grey_png(2, 1, copy_before_start), false},
+  });
+  // Cut anywhere, even with every row there and only the checksum short.
+  for (std::size_t size = 0; size < good.size(); size += 1 + size / 8) {
+    EXPECT_FALSE(is_includable_image(grey_png(256, 256, good.substr(0, size))))
+        << "cut to " << size << " bytes of " << good.size();
+  }
+  EXPECT_FALSE(
+      is_includable_image(grey_png(256, 256, good.substr(0, good.size() - 1))));
 }
 
 /// The chunks of a 4x3 picture of colour type `color` (8 bits), with

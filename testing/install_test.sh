@@ -37,9 +37,13 @@ cmp "$work/expected.tex" "$work/cmake.tex"
 
 echo "== pkg-config =="
 export PKG_CONFIG_PATH="$prefix/lib/pkgconfig"
+# A static library needs what it uses named too (zlib): pkg-config --static.
+static=""
+if [ -n "$(find "$prefix" -name libtagweave.a)" ]; then static="--static"; fi
 # shellcheck disable=SC2046
 "${CXX:-c++}" -std=c++20 -o "$work/to_latex" \
-  "$source/examples/library/to_latex.cpp" $(pkg-config --cflags --libs tagweave)
+  "$source/examples/library/to_latex.cpp" \
+  $(pkg-config $static --cflags --libs tagweave)
 "$work/to_latex" "A tour" <"$page" >"$work/pkg-config.tex"
 cmp "$work/expected.tex" "$work/pkg-config.tex"
 echo "the installed command and the example agree"

@@ -118,13 +118,10 @@ std::optional<decoded_reference> decode_reference(std::string_view text,
   return decode_named(text, amp, terminated);
 }
 
-std::size_t decode_entities_into(std::string_view text, char* out) {
-  const std::size_t size = text.size();
+std::size_t decode_entities(char* data, std::size_t size) {
+  std::string_view text(data, size);
   std::size_t read = find_byte(text, '&', 0);
-  if (read == std::string_view::npos) read = size;
-  // The plain start goes over in one move (none when decoding in place).
-  if (out != text.data()) std::memcpy(out, text.data(), read);
-  if (read == size) return size;
+  if (read == std::string_view::npos) return size;
   // Whether a reference is terminated only asks if any ';' follows it, so
   // the last ';' of the text answers it for every reference at once. It is
   // looked for when the first reference is met: many texts have an '&'
@@ -137,27 +134,20 @@ std::size_t decode_entities_into(std::string_view text, char* out) {
       bool terminated =
           *last_semicolon != std::string_view::npos && *last_semicolon > read;
       if (auto ref = decode_reference(text, read, terminated)) {
-        out[write++] = ref->byte;
+        data[write++] = ref->byte;
         read = ref->resume;
         continue;
       }
     }
-    // Copy the plain run up to the next '&' in one move. In place, writing
-    // stays behind reading, so what is still to be read is never
-    // overwritten.
+    // Copy down the plain run up to the next '&' in one move. Writing stays
+    // behind reading, so what is still to be read is never overwritten.
     std::size_t next = find_byte(text, '&', read + 1);
     if (next == std::string_view::npos) next = size;
-    if (out + write != text.data() + read) {
-      std::memmove(out + write, text.data() + read, next - read);
-    }
+    if (write != read) std::memmove(data + write, data + read, next - read);
     write += next - read;
     read = next;
   }
   return write;
-}
-
-std::size_t decode_entities(char* data, std::size_t size) {
-  return decode_entities_into(std::string_view(data, size), data);
 }
 
 void decode_entities(std::string& text) {

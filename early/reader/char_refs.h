@@ -35,11 +35,6 @@ std::optional<decoded_reference> decode_reference(std::string_view text,
 /// place and returns the decoded length, never more than `size`.
 std::size_t decode_entities(char* data, std::size_t size);
 
-/// Writes `text` with every character reference decoded to `out`, which
-/// has room for text.size() bytes and is either text.data() itself or
-/// does not overlap it; returns the decoded length.
-std::size_t decode_entities_into(std::string_view text, char* out);
-
 /// Decodes every character reference of `text` in place.
 void decode_entities(std::string& text);
 

@@ -13,44 +13,6 @@
 
 namespace tagweave {
 
-/// A text run as found, before its references are decoded, for a consumer
-/// that decodes runs itself (see takes_undecoded_runs): the splitter can
-/// then hand a run on as soon as it has found its end.
-struct undecoded_run {
-  char* data;  ///< the run, in the text, which may be decoded there
-  std::size_t size;
-  bool has_ampersand;  ///< false: nothing to decode
-  bool keep_blanks;    ///< inside preformatted text: kept even if blank
-};
-
-/// Decodes the run to `decoded_to` (the run itself, or room for as many
-/// bytes elsewhere) and hands it to `consumer` as a record, unless it is
-/// blank and blanks are not kept: what the splitter itself does with every
-/// run, decoding where it stands.
-template <class Consumer>
-void pass_on_run(const undecoded_run& run, Consumer& consumer,
-                 char* decoded_to) {
-  mark_view rec{M_NONE, false, std::string_view(run.data, run.size)};
-  if (run.has_ampersand) {
-    rec.text = std::string_view(decoded_to,
-                                decode_entities_into(rec.text, decoded_to));
-  }
-  if (!is_dropped_blank_run(rec, run.keep_blanks)) consumer.take(rec);
-}
-
-template <class Consumer>
-void pass_on_run(const undecoded_run& run, Consumer& consumer) {
-  pass_on_run(run, consumer, run.data);
-}
-
-/// A consumer that takes a run before it is decoded, and decodes it itself
-/// (with pass_on_run, say), in order with the other records.
-template <class Consumer>
-concept takes_undecoded_runs = requires(Consumer& consumer,
-                                        const undecoded_run& run) {
-  consumer.take_undecoded(run);
-};
-
 namespace split_walk {
 
 inline constexpr std::size_t npos = std::string_view::npos;
@@ -95,9 +57,7 @@ inline bool is_end_search_candidate(std::string_view text, std::size_t lt) {
 /// before it (which tells open references from terminated ones).
 class end_tag_search {
  public:
-  /// A search of `text` from `from` on; nothing before it is read.
-  end_tag_search(std::string_view text, std::size_t from)
-      : text_(text), close_(from), swept_(from) {}
+  explicit end_tag_search(std::string_view text) : text_(text) {}
 
   /// The position of the closing tag's '<' at or after `from`, or the end of
   /// the text when the content is never closed.
@@ -143,9 +103,9 @@ class end_tag_search {
   }
 
   std::string_view text_;
-  std::size_t close_;
+  std::size_t close_ = 0;
   bool no_more_closes_ = false;
-  std::size_t swept_;
+  std::size_t swept_ = 0;
   std::size_t last_semicolon_ = npos;
 };
 
@@ -163,13 +123,10 @@ class splitter {
   };
 
  public:
-  /// A split of `source` from its start, or from `from`, read as if the
-  /// text began there; nothing before `from` is read or written.
-  splitter(std::string& source, Consumer& consumer, std::size_t from = 0)
+  splitter(std::string& source, Consumer& consumer)
       : data_(source.data()),
         text_(source),
-        end_search_(text_, from),
-        pos_(from),
+        end_search_(text_),
         consumer_(consumer) {}
 
   split_status run() {
@@ -184,27 +141,6 @@ class splitter {
       if (!take_tag(run.end)) return split_status::unterminated_tag;
     }
     return split_status::complete;
-  }
-
-  /// Splits up to `boundary` and stops. True when the split then stands
-  /// exactly there, between two records, in ordinary text outside
-  /// preformatted text: as a split from `boundary` would start. False when
-  /// it stopped before a run that reaches over `boundary`, unwritten, or
-  /// ran past it, or met a tag that is never closed; run() goes on from
-  /// there either way. Nothing at or after `boundary` is written meanwhile,
-  /// so another thread may read it.
-  bool run_until(std::size_t boundary) {
-    while (pos_ < boundary) {
-      if (mode_ == run_mode::rest) return false;
-      run_extent run = next_run_extent();
-      // Decoding it would write beyond the boundary.
-      if (run.end > boundary) return false;
-      if (run.end > pos_) emit_decoded_run(pos_, run);
-      pos_ = run.end;
-      if (run.end == boundary) break;  // the tag there is not taken yet
-      if (!take_tag(run.end)) return false;
-    }
-    return pos_ == boundary && mode_ == run_mode::ordinary && !keep_blanks_;
   }
 
  private:
@@ -238,17 +174,14 @@ class splitter {
 
   void emit_run(std::string_view text) { emit(mark_view{M_NONE, false, text}); }
 
-  /// Decodes the run in place, or has the consumer do it: decoding only
-  /// shortens, and the splitter never reads a run again once it has handed
-  /// it on, so no copy is needed.
+  /// Decodes the run in place: decoding only shortens, and the splitter
+  /// never reads a run again once it has handed it on, so no copy is
+  /// needed.
   void emit_decoded_run(std::size_t begin, run_extent run) {
-    undecoded_run found{data_ + begin, run.end - begin, run.has_ampersand,
-                        keep_blanks_};
-    if constexpr (takes_undecoded_runs<Consumer>) {
-      consumer_.take_undecoded(found);
-    } else {
-      pass_on_run(found, consumer_);
-    }
+    std::size_t length = run.has_ampersand
+                             ? decode_entities(data_ + begin, run.end - begin)
+                             : run.end - begin;
+    emit_run(std::string_view(data_ + begin, length));
   }
 
   /// Reads the tag at `lt` and lets it take effect. False when it is never
@@ -280,7 +213,7 @@ class splitter {
   char* data_;             // the text, where runs are decoded in place
   std::string_view text_;  // the same text, for reading
   end_tag_search end_search_;
-  std::size_t pos_;
+  std::size_t pos_ = 0;
   bool keep_blanks_ = false;
   run_mode mode_ = run_mode::ordinary;
   Consumer& consumer_;

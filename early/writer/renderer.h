@@ -58,8 +58,6 @@ class argument_reader {
   bool in_argument() const {
     return reading_ == reading::braced || reading_ == reading::option;
   }
-  /// True when no argument is read or may start next: as a new walk starts.
-  bool is_idle() const { return reading_ == reading::nothing; }
   /// True when written text may start or end an argument: follow_text()
   /// must then see it.
   bool follows_text() const {
@@ -126,15 +124,6 @@ class mark_renderer {
 
   /// The current state: the innermost open list's.
   render_state state() const { return state_; }
-
-  /// True when the walk stands where a new walk started in S_NORMAL does,
-  /// so that what follows is written alike by either: the second half of a
-  /// document may then be written by a walk of its own.
-  bool is_as_new() const {
-    return state_ == S_NORMAL && outer_states_.empty() && !in_term_ &&
-           list_start_ == list_start::typeset && !line_.blank &&
-           !line_.after_cr && !in_verbatim_ && arguments_.is_idle();
-  }
 
  private:
   void write_text_run(std::string_view text);

@@ -616,58 +616,6 @@ TEST(RenderMarks, ListingTextAfterItsEnvironmentClosedIsEscaped) {
   for (const render_case& c : cases) check(c);
 }
 
-// Where a new walk could take over: never inside a verbatim environment, even
-// once the walk's state is back to normal, nor where TeX reads a command's
-// argument or an item may yet take one.
-TEST(MarkRenderer, IsAsNewOnlyOutsideVerbatimEnvironmentsAndArguments) {
-  struct as_new_case {
-    const char* name;
-    mark_list marks;
-    bool as_new;
-  };
-  const as_new_case cases[] = {
-      {"nothing written", {}, true},
-      {"a closed listing",
-       {start(M_LISTING_TEXT), text("x"), end(M_LISTING_TEXT)},
-       true},
-      {"a list closed inside a listing",
-       {start(M_LISTING_TEXT), end(M_PLAIN_TEXT), end(M_NUM_LIST)},
-       false},
-      {"a heading closed inside a listing",
-       {start(M_LISTING_TEXT), end(M_PLAIN_TEXT), end(M_NUM_LIST),
-        start(M_HEADER_1), text("x"), end(M_HEADER_1)},
-       false},
-      {"an underline closed", {start(M_UNDERLINE), end(M_UNDERLINE)}, true},
-      {"an underline open", {start(M_UNDERLINE), text("x")}, false},
-      {"a heading's brace closed by a type style's end",
-       {start(M_HEADER_1), start(M_BOLD), end(M_HEADER_1)},
-       false},
-      {"a heading closed after a type style's end",
-       {start(M_HEADER_1), start(M_BOLD), end(M_HEADER_1), end(M_BOLD)},
-       true},
-      {"an item with nothing after it", {start(M_LIST_ITEM)}, false},
-      {"an item with text after it", {start(M_LIST_ITEM), text(" x")}, true},
-      {"an item's optional argument open",
-       {start(M_LIST_ITEM), text("[x")},
-       false},
-      {"an item's optional argument closed",
-       {start(M_LIST_ITEM), text("[x]")},
-       true},
-      {"a term closed by its text, the ending tag still to come",
-       {start(M_DESC_TITLE), text("x]"), end(M_BOLD)},
-       false},
-  };
-  document_options options;
-  for (const as_new_case& c : cases) {
-    SCOPED_TRACE(c.name);
-    byte_sink dest;
-    mark_renderer walk(dest, S_NORMAL, options);
-    for (const mark_up& mark : c.marks) ASSERT_TRUE(walk.render(mark.view()));
-    EXPECT_EQ(walk.state(), S_NORMAL);
-    EXPECT_EQ(walk.is_as_new(), c.as_new);
-  }
-}
-
 // LaTeX's verbatim environment does not work inside a command's argument,
 // where the listing's text would be read as LaTeX: there a listing writes no
 // environment, and its text is escaped as the argument's, without blank

@@ -140,12 +140,7 @@ using latex_writer = std::function<void(std::string_view)>;
 /// exactly as the command line does when it loads a file; in html5 mode
 /// `html` is the file's bytes, decoded as the HTML standard says. Throws
 /// what the top of this header lists.
-///
-/// An early-tag-set document of 256 KiB or more may be converted in two
-/// halves at once, the second on a thread of its own that the call starts
-/// and ends, where the process may use more than one core. The output is
-/// the same byte for byte, and `write` is called on the calling thread
-/// only.
+/// The conversion runs on the calling thread alone.
 TAGWEAVE_API conversion_status convert(std::string_view html,
                                        const document_options& options,
                                        const latex_writer& write);
