@@ -1,7 +1,9 @@
 // The tagweave command: reads the options, then converts each file argument
 // in turn, reporting on standard error what went wrong with it. Every
 // argument is tried; the exit status is 1 when any of them was not converted
-// and written whole, 3 when memory ran out.
+// and written whole, 3 when memory ran out or a document was too large.
+// It is a client of the library like any other: every conversion goes
+// through the public header.
 //
 // No run may destroy a file it was not asked to write: each input is opened
 // once and read whole before its output is opened, an output that is the
@@ -26,8 +28,6 @@
 #include <string>
 #include <string_view>
 
-// A client of the library like any other: everything it converts goes
-// through the public header.
 namespace tagweave {
 namespace {
 
@@ -268,7 +268,8 @@ int run(int argc, char* argv[]) {
 }  // namespace tagweave
 
 int main(int argc, char* argv[]) {
-  // Status 3 is "did not fit in memory", whether loading or converting.
+  // Status 3 is "did not fit in memory", whether loading or converting, or
+  // in the 32-bit offsets of --html5's tree.
   constexpr int no_memory_status = 3;
   if (!tagweave::open_closed_standard_descriptors()) return 1;
   // A file size limit (ulimit -f) is then a write error like a full disk,
