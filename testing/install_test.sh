@@ -24,6 +24,18 @@ headers="$(cd "$prefix/include" && find . -type f | sort)"
   exit 1
 }
 
+# A shared library exports the public header's functions and nothing else.
+shared="$(find "$prefix/lib" -name 'libtagweave.so.*' -type f)"
+if [ -n "$shared" ]; then
+  extra="$(nm -D --defined-only "$shared" | awk '{print $3}' | c++filt |
+    grep -v '^tagweave::' || true)"
+  [ -z "$extra" ] || {
+    echo "libtagweave exports more than the public header:"
+    echo "$extra"
+    exit 1
+  }
+fi
+
 # A shared library is found where it was installed.
 export LD_LIBRARY_PATH="$prefix/lib${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"
 "$prefix/bin/tagweave" -t "A tour" - <"$page" >"$work/expected.tex"
