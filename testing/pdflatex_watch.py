@@ -86,11 +86,14 @@ def is_inside(path, folder):
     return path == folder or path.startswith(folder + os.sep)
 
 
-def paths_outside(trace, folder):
+def paths_outside(trace, folder, program_files=()):
     """The paths reached outside `folder` that are not the system's own,
-    sorted; a write must stay in the folder or TeX's font caches."""
+    sorted; a write must stay in the folder or TeX's font caches.
+    `program_files` are prefixes of the traced program's own files (a shared
+    library beside it) that it may read."""
     home = os.path.expanduser("~")
-    read_ok = SYSTEM_READ_PREFIXES + (home + "/texmf", home + "/.texlive", home + "/.texmf")
+    read_ok = (SYSTEM_READ_PREFIXES + tuple(program_files)
+               + (home + "/texmf", home + "/.texlive", home + "/.texmf"))
     write_ok = SYSTEM_WRITE_PREFIXES + (home + "/.texlive",)
     found = set()
     for path, writes in reached(trace, folder):
