@@ -746,10 +746,9 @@ TEST(TagweaveCommandLine, NeverDestroysAFile) {
   // limit of 16 MiB stops the load and one of 32 MiB the conversion.
   constexpr std::size_t mib = std::size_t{1} << 20;
   const std::string one_run(16 * mib, 'a');
-  // 16 MiB of sections: written in two halves, they would take some 30 MiB;
-  // alone, they fit in 26 MiB with the program's own few (a dynamically
-  // linked program maps some 5 MiB of shared libraries more than a static
-  // one).
+  // 16 MiB of sections are written as they are read: they fit in 26 MiB
+  // with the program's own few (a dynamically linked program maps some
+  // 5 MiB of shared libraries more than a static one).
   std::string sections, sections_body;
   while (sections.size() < 16 * mib) {
     sections += "<P>x &amp; y\n";
@@ -799,7 +798,7 @@ TEST(TagweaveCommandLine, NeverDestroysAFile) {
        .setup = {file("big.html", one_run)},
        .address_space_limit = 32 * mib,
        .out = default_document(one_run)},
-      {.name = "a large page converts alone where two halves do not fit",
+      {.name = "a large page converts in little more than its own memory",
        .args = {"-s", "big.html"},
        .setup = {file("big.html", sections)},
        .address_space_limit = 26 * mib,

@@ -25,9 +25,9 @@ std::string read_example(const std::string& name) {
   return text.str();
 }
 
-/// An early-tag-set document past the size converted in two halves on two
-/// threads, with line ends and NULs for the loading rules.
-std::string two_halves_document() {
+/// A long early-tag-set document, with line ends and NULs for the loading
+/// rules.
+std::string long_early_document() {
   std::string text = "<title>Long</title>\r\n";
   for (int i = 0; text.size() < 300 * 1024; ++i) {
     text += "<h2>Part " + std::to_string(i) + "</h2>\n\n<p>Some <b>bold</b>" +
@@ -54,7 +54,7 @@ std::vector<conversion> conversions() {
   return {
       {read_example("demo.html"), early},
       {read_example("short.html"), early},
-      {two_halves_document(), early},
+      {long_early_document(), early},
       {"x\r\r\n\0y <i"s, early},  // NUL dropped; an unterminated tag
       {read_example("page.html"), html5},
       {read_example("demo.html"), html5},
